@@ -1,0 +1,181 @@
+// UTF-8, UTF-16LE and UTF-32 conversions.
+#include <cstring>
+
+#include "qn_string.h"
+
+namespace qn {
+namespace {
+
+constexpr char32_t k_replacement_character = 0xFFFD;
+constexpr char32_t k_max_code_point = 0x10FFFF;
+
+bool is_high_surrogate(uint32_t u) { return u >= 0xD800 && u <= 0xDBFF; }
+bool is_low_surrogate(uint32_t u) { return u >= 0xDC00 && u <= 0xDFFF; }
+char32_t combine_surrogates(uint32_t high, uint32_t low) {
+    return static_cast<char32_t>(((high - 0xD800) << 10) + (low - 0xDC00) + 0x10000);
+}
+
+// Length of the well-formed UTF-8 sequence at text[i] (1 to 4), or 0 when it is malformed,
+// overlong, a surrogate or above U+10FFFF.
+size_t valid_utf8_sequence(std::string_view text, size_t i, char32_t& cp) {
+    const auto b0 = static_cast<unsigned char>(text[i]);
+    if (b0 < 0x80) {
+        cp = b0;
+        return 1;
+    }
+    size_t n;
+    char32_t min;
+    if ((b0 & 0xE0) == 0xC0) {
+        n = 2, cp = b0 & 0x1F, min = 0x80;
+    } else if ((b0 & 0xF0) == 0xE0) {
+        n = 3, cp = b0 & 0x0F, min = 0x800;
+    } else if ((b0 & 0xF8) == 0xF0) {
+        n = 4, cp = b0 & 0x07, min = 0x10000;
+    } else {
+        return 0;
+    }
+    if (text.size() - i < n) return 0;
+    for (size_t k = 1; k < n; ++k) {
+        const auto b = static_cast<unsigned char>(text[i + k]);
+        if ((b & 0xC0) != 0x80) return 0;
+        cp = (cp << 6) | (b & 0x3F);
+    }
+    if (cp < min || cp > k_max_code_point || is_high_surrogate(cp) || is_low_surrogate(cp)) return 0;
+    return n;
+}
+
+}  // namespace
+
+void append_utf8(std::string& out, char32_t cp) {
+    if (cp > k_max_code_point || is_high_surrogate(cp) || is_low_surrogate(cp)) cp = k_replacement_character;
+    if (cp < 0x80) {
+        out.push_back(static_cast<char>(cp));
+    } else if (cp < 0x800) {
+        out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
+        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    } else if (cp < 0x10000) {
+        out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
+        out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    } else {
+        out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
+        out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    }
+}
+
+std::u32string utf8_to_wide(std::string_view text) {
+    std::u32string out;
+    out.reserve(text.size());
+    size_t i = 0;
+    while (i < text.size()) {
+        const auto b0 = static_cast<unsigned char>(text[i]);
+        size_t n;
+        char32_t cp;
+        if (b0 < 0x80) {
+            n = 1, cp = b0;
+        } else if ((b0 & 0xE0) == 0xC0) {
+            n = 2, cp = b0 & 0x1F;
+        } else if ((b0 & 0xF0) == 0xE0) {
+            n = 3, cp = b0 & 0x0F;
+        } else if ((b0 & 0xF8) == 0xF0) {
+            n = 4, cp = b0 & 0x07;
+        } else {
+            return {};
+        }
+        if (text.size() - i < n) return {};
+        for (size_t k = 1; k < n; ++k) {
+            const auto b = static_cast<unsigned char>(text[i + k]);
+            if ((b & 0xC0) != 0x80) return {};
+            cp = (cp << 6) | (b & 0x3F);
+        }
+        out.push_back(cp);
+        i += n;
+    }
+    return out;
+}
+
+std::string wide_to_utf8(std::u32string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (char32_t cp : text) {
+        if (cp > k_max_code_point) break;
+        if (is_high_surrogate(cp) || is_low_surrogate(cp)) {
+            // Paths from the file system may carry these only through the unit-by-unit path;
+            // keep the three-byte form so such a name round-trips to the same bytes.
+            out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
+            out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+            out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+            continue;
+        }
+        append_utf8(out, cp);
+    }
+    return out;
+}
+
+std::string utf16_units_to_utf8(const uint16_t* units, size_t count) {
+    std::string out;
+    out.reserve(count);
+    for (size_t i = 0; i < count; ++i) {
+        const uint32_t u = units[i];
+        if (is_high_surrogate(u) && i + 1 < count && is_low_surrogate(units[i + 1])) {
+            append_utf8(out, combine_surrogates(u, units[i + 1]));
+            ++i;
+        } else {
+            append_utf8(out, static_cast<char32_t>(u));  // a lone surrogate becomes U+FFFD
+        }
+    }
+    return out;
+}
+
+std::string utf16_units_to_utf8(const std::u16string& units) {
+    static_assert(sizeof(char16_t) == sizeof(uint16_t));
+    return utf16_units_to_utf8(reinterpret_cast<const uint16_t*>(units.data()), units.size());
+}
+
+bool utf16le_to_utf8(const uint8_t* bytes, size_t byte_length, std::string& out) {
+    out.clear();
+    if (bytes == nullptr || byte_length < 2) return false;
+    const size_t count = byte_length / 2;
+    out.reserve(count + 256);
+    auto unit_at = [bytes](size_t i) {
+        return static_cast<uint32_t>(bytes[2 * i] | (bytes[2 * i + 1] << 8));
+    };
+    for (size_t i = 0; i < count; ++i) {
+        const uint32_t u = unit_at(i);
+        if (is_high_surrogate(u)) {
+            if (i + 1 >= count || !is_low_surrogate(unit_at(i + 1))) {
+                out.clear();
+                return false;
+            }
+            append_utf8(out, combine_surrogates(u, unit_at(i + 1)));
+            ++i;
+        } else if (is_low_surrogate(u)) {
+            append_utf8(out, k_replacement_character);
+        } else {
+            append_utf8(out, static_cast<char32_t>(u));
+        }
+    }
+    return true;
+}
+
+std::string sanitize_utf8(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    size_t i = 0;
+    while (i < text.size()) {
+        char32_t cp;
+        const size_t n = valid_utf8_sequence(text, i, cp);
+        if (n == 0) {
+            append_utf8(out, k_replacement_character);
+            ++i;
+        } else {
+            out.append(text.substr(i, n));
+            i += n;
+        }
+    }
+    return out;
+}
+
+}  // namespace qn

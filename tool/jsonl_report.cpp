@@ -1,0 +1,4 @@
+// Placeholder until this writer lands.
+#include "report_writers.h"
+
+int write_jsonl_report(std::ostream&, runtrail_user_context&) { return 0; }
