@@ -418,6 +418,15 @@ TEST(ToolOptions, LongformAppendedOrNot) {
     EXPECT_EQ(args, (Args{"runtrail", "x.pf", "extra"}));
 }
 
+TEST(ToolOptions, ValueOptionLastIsNotFedTheAddedLongform) {
+    runtrail_user_context ctx;
+    Args args = {"runtrail", "x.pf", "-hostname"};
+    ASSERT_TRUE(parse_tool_options(ctx, args, "ver: 1.40"));
+    EXPECT_FALSE(ctx.host_name_given);
+    EXPECT_TRUE(ctx.verbose);
+    EXPECT_EQ(args, (Args{"runtrail", "x.pf", "-hostname"}));  // left for the usage
+}
+
 TEST(ToolOptions, HeaderBlockEchoesTheCommand) {
     const std::string h = header_block({"runtrail", "-pipe", "-csv", "my file.pf"});
     EXPECT_THAT(h, testing::EndsWith("<filelist> ... | runtrail -pipe -csv 'my file.pf'\""));

@@ -88,7 +88,10 @@ bool parse_tool_options(runtrail_user_context& ctx, std::vector<std::string>& ar
         // pipes and walks without asking for verbose output, which stays CSV.
         const bool pipe_and_walk = has_arg_from("-pipe", args, 1) && has_arg_from("-enumdir", args, 1);
         const bool verbose = has_arg_from("-verbose", args, 1) || has_arg_from("-v", args, 1);
-        if ((!pipe_and_walk || verbose) && !has_arg_from("-longform", args, 0)) args.emplace_back("-longform");
+        // It goes right after the program name, not at the end, so that a value option given
+        // last ("x.pf -hostname") still finds nothing after it instead of taking "-longform".
+        if ((!pipe_and_walk || verbose) && !has_arg_from("-longform", args, 0))
+            args.insert(args.begin() + 1, "-longform");
     }
 
     if (!parse_generic_options(ctx, args)) return false;
