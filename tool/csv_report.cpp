@@ -2,6 +2,7 @@
 // the first file reported; the column writer lays out, pads, quotes and protects the fields.
 #include <ostream>
 #include <string>
+#include <string_view>
 
 #include "qn_variant_lite.h"
 #include "report_format.h"
@@ -65,6 +66,12 @@ void declare_columns(runtrail_user_context& ctx) {
         for (qn_variant_lite& column : ctx.header_columns) column.width = 0;
 }
 
+bool has_column(const runtrail_user_context& ctx, std::string_view name) {
+    for (const qn_variant_lite& column : ctx.header_columns)
+        if (column.text == name) return true;
+    return false;
+}
+
 }  // namespace
 
 int write_csv_report(std::ostream& out, runtrail_user_context& ctx) {
@@ -76,9 +83,18 @@ int write_csv_report(std::ostream& out, runtrail_user_context& ctx) {
         if (ctx.header_pending) write_header_row(out, ctx);
     }
 
+    // The optional cells follow the columns that were declared, so rows and header agree for the
+    // whole run even if a setting were to change after the first file.
+    const bool paired = has_column(ctx, "last run [UTC]");
+    const bool with_target_path = has_column(ctx, "path/appname");
+    const bool with_volumes = has_column(ctx, "Num Vols");
+    const bool with_prev_times = has_column(ctx, "previous dates run");
+    const bool with_user = has_column(ctx, "user acct");
+    const bool with_host = has_column(ctx, "host name");
+
     csv_row row;
     init_row(row, static_cast<int32_t>(ctx.header_columns.size()), ctx.quoted_fields ? k_flag_quoted : 0);
-    const uint16_t time_type = ctx.pair_datetime ? cell_filetime_paired : cell_filetime_split;
+    const uint16_t time_type = paired ? cell_filetime_paired : cell_filetime_split;
     int32_t p = 0;
     p += set_text_cell(row, p, ctx.show_prefetch_path ? ctx.file_path : ctx.file_name, cell_text, 0);
     p += set_text_cell(row, p, ctx.exe_name, cell_text, 0);
@@ -87,8 +103,8 @@ int write_csv_report(std::ostream& out, runtrail_user_context& ctx) {
     p += set_number_cell(row, p, ctx.prefetch_file_times[k_file_time_modified], time_type, k_tag_modified);
     p += set_number_cell(row, p, ctx.prefetch_file_times[k_file_time_accessed], time_type, k_tag_accessed);
     p += set_number_cell(row, p, ctx.prefetch_file_times[k_file_time_changed], time_type, k_tag_changed);
-    if (ctx.show_target_path) p += set_text_cell(row, p, ctx.target_path, cell_text, 0);
-    if (volumes_and_modules_shown(ctx)) {
+    if (with_target_path) p += set_text_cell(row, p, ctx.target_path, cell_text, 0);
+    if (with_volumes) {
         p += set_number_cell(row, p, ctx.volume_paths.size(), cell_uint, k_flag_decimal);
         std::string paths, serials, created;
         for (size_t i = 0; i < ctx.volume_paths.size(); ++i) {
@@ -112,7 +128,7 @@ int write_csv_report(std::ostream& out, runtrail_user_context& ctx) {
         }
         p += set_text_cell(row, p, modules, cell_text, 0);
     }
-    if (ctx.show_prev_times) {
+    if (with_prev_times) {
         std::string times;
         for (uint64_t t : ctx.prev_run_times) {
             if (t != *ctx.prev_run_times.begin()) times += k_list_joiner;
@@ -120,8 +136,8 @@ int write_csv_report(std::ostream& out, runtrail_user_context& ctx) {
         }
         p += set_text_cell(row, p, times, cell_text, 0);
     }
-    if (!ctx.user_name.empty()) p += set_text_cell(row, p, ctx.user_name, cell_text, 0);
-    if (!ctx.host_name.empty()) p += set_text_cell(row, p, ctx.host_name, cell_text, 0);
+    if (with_user) p += set_text_cell(row, p, ctx.user_name, cell_text, 0);
+    if (with_host) p += set_text_cell(row, p, ctx.host_name, cell_text, 0);
 
     write_row(out, row, ctx);
     return 1;
