@@ -6,6 +6,7 @@
 #include "report_format.h"
 #include "report_writers.h"
 #include "runtrail_user_context.h"
+#include "golden_support.h"
 #include "writer_fixtures.h"
 
 using namespace writer_fixtures;
@@ -158,4 +159,23 @@ TEST(ReportFormat, SerialsAndTimeTexts) {
     runtrail_user_context ctx;
     EXPECT_EQ(format_time_text(ctx, k_2014), "2014-03-05 12:34:56.789");
     EXPECT_EQ(format_time_text(ctx, 0), " ");
+}
+
+TEST(TextReport, GoldenReportsOfRealFiles) {
+    // Expected reports written from the files' bytes: one of each layout (XP, Vista/7, 8).
+    const std::pair<const char*, const char*> cases[] = {
+        {"Win2k3/CMD.EXE-087B4001.pf", "golden/CMD.EXE-087B4001.txt"},
+        {"Win7/CMD.EXE-4A81B364.pf", "golden/CMD.EXE-4A81B364.win7.txt"},
+        {"Win8x/CMD.EXE-4A81B364.pf", "golden/CMD.EXE-4A81B364.win8.txt"},
+    };
+    for (const auto& [input, golden] : cases) {
+        SCOPED_TRACE(input);
+        runtrail_user_context ctx;
+        configure(ctx, {.text_report = true});
+        if (!golden_support::parse_data_file(ctx, input))
+            GTEST_SKIP() << "the prefetch parser is missing: parse_prefetch rejects " << input;
+        const std::string expected = golden_support::read_text(golden_support::data_path(golden));
+        ASSERT_FALSE(expected.empty());
+        EXPECT_EQ(report_of(ctx), expected);
+    }
 }
