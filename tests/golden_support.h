@@ -39,10 +39,9 @@ constexpr uint64_t k_modified = 132354720001234567ULL;  // 2020-06-01 08:00:00.1
 constexpr uint64_t k_accessed = 132355638150000000ULL;  // 2020-06-02 09:30:15
 constexpr uint64_t k_changed = 132356547300000000ULL;   // 2020-06-03 10:45:30
 
-// Parses a data file into ctx as the per-file step would (path, name, fixed file times).
-inline bool parse_data_file(runtrail_user_context& ctx, const std::string& relative) {
+// Parses file bytes into ctx as the per-file step would (path, name, fixed file times).
+inline bool parse_data_bytes(runtrail_user_context& ctx, const std::string& relative, const std::vector<uint8_t>& bytes) {
     ctx.reset_record();
-    const std::vector<uint8_t> bytes = read_bytes(data_path(relative));
     ctx.file_path = relative;
     ctx.file_name = relative.substr(relative.find_last_of('/') + 1);
     ctx.prefetch_file_size = bytes.size();
@@ -50,6 +49,10 @@ inline bool parse_data_file(runtrail_user_context& ctx, const std::string& relat
     ctx.prefetch_file_times[k_file_time_accessed] = k_accessed;
     ctx.prefetch_file_times[k_file_time_changed] = k_changed;
     return !bytes.empty() && parse_prefetch(bytes.data(), bytes.size(), ctx);
+}
+
+inline bool parse_data_file(runtrail_user_context& ctx, const std::string& relative) {
+    return parse_data_bytes(ctx, relative, read_bytes(data_path(relative)));
 }
 
 }  // namespace golden_support
