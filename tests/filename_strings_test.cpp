@@ -42,7 +42,7 @@ TEST(FilenameStrings, MetricsCountBoundsTheStringsRead) {
     put32(image, 0x64, k_block);
     put32(image, 0x58, 5);
     size_t at = put_utf16(image, k_block, u"AB");
-    put_utf16(image, at, u"CDEFGH", false);  // runs to the image end
+    ASSERT_EQ(put_utf16(image, at, u"CDEFG", false), image.size());  // runs to the image end
     ASSERT_TRUE(parse(image, ctx));
     EXPECT_EQ(ctx.modules, (std::map<uint64_t, std::string>{{k_block, "AB"}}));
 }

@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -29,11 +30,18 @@ inline bool parse(const std::vector<uint8_t>& image, runtrail_user_context& ctx)
     return parse_prefetch(image.data(), image.size(), ctx);
 }
 
-inline void put16(std::vector<uint8_t>& b, size_t at, uint16_t v) { std::memcpy(b.data() + at, &v, 2); }
-inline void put32(std::vector<uint8_t>& b, size_t at, uint32_t v) { std::memcpy(b.data() + at, &v, 4); }
-inline void put64(std::vector<uint8_t>& b, size_t at, uint64_t v) { std::memcpy(b.data() + at, &v, 8); }
+// Little-endian writes into a test image; a write outside it is a mistake in the test.
+template <typename T>
+void put(std::vector<uint8_t>& b, size_t at, T v) {
+    if (at > b.size() || sizeof(T) > b.size() - at) throw std::out_of_range("test image write");
+    std::memcpy(b.data() + at, &v, sizeof(T));
+}
+inline void put16(std::vector<uint8_t>& b, size_t at, uint16_t v) { put(b, at, v); }
+inline void put32(std::vector<uint8_t>& b, size_t at, uint32_t v) { put(b, at, v); }
+inline void put64(std::vector<uint8_t>& b, size_t at, uint64_t v) { put(b, at, v); }
 inline uint32_t get32(const std::vector<uint8_t>& b, size_t at) {
-    uint32_t v;
+    uint32_t v = 0;
+    if (at > b.size() || 4 > b.size() - at) throw std::out_of_range("test image read");
     std::memcpy(&v, b.data() + at, 4);
     return v;
 }
