@@ -294,7 +294,7 @@ void set_separator(cmd_params& s, const std::string& text, bool comma_replacemen
     } else {
         s.field_sep_char = 0;
         s.field_sep_replacement = 0;
-        if (folded == "tab" || folded == "\\t") s.separator = "\t";
+        if (folded == "tab" || folded == "\\t") s.separator.assign(1, '\t');
     }
 }
 
