@@ -7,7 +7,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <optional>
 
 #include "byte_view.h"
 #include "container.h"
@@ -59,7 +58,9 @@ size_t decode_xpress_block(uint8_t* output, uint32_t& capacity, const uint8_t* i
     size_t consumed = 0;
     uint32_t flags = 0;
     unsigned flags_left = 0;
-    std::optional<size_t> pending_nibble;
+    // Position of the byte whose high half-byte is still unused by a length escape.
+    size_t pending_nibble = 0;
+    bool nibble_pending = false;
     while (o < declared && q < c) {
         if (flags_left == 0) {
             if (c - q <= 4) break;  // a flag word with no item after it
@@ -84,15 +85,16 @@ size_t decode_xpress_block(uint8_t* output, uint32_t& capacity, const uint8_t* i
         int64_t len = *word & k_match_length_mask;
         const size_t offset = (*word >> k_match_length_bits) + size_t{1};
         if (len == k_match_length_mask) {
-            if (!pending_nibble) {
+            if (!nibble_pending) {
                 const auto b = in.u8(q);
                 if (!b) break;
                 len = *b & 0x0F;
                 pending_nibble = q;
+                nibble_pending = true;
                 q += 1;
             } else {
-                len = *in.u8(*pending_nibble) >> 4;
-                pending_nibble.reset();
+                len = *in.u8(pending_nibble) >> 4;
+                nibble_pending = false;
             }
             if (len == k_nibble_escape) {
                 const auto b = in.u8(q);
