@@ -49,8 +49,8 @@ TEST(XpressBlock, LengthFormsAndSharedHalfByte) {
     EXPECT_EQ(std::string(r.out.begin(), r.out.begin() + static_cast<long>(expect.size())), expect);
     EXPECT_TRUE(std::all_of(r.out.begin() + static_cast<long>(expect.size()), r.out.end(), [](uint8_t b) { return b == 0; }));
     // The 16-bit form: 255 marker then the length minus 3 (300).
-    const auto it = std::search(block.begin(), block.end(), std::begin({uint8_t{0xFF}, uint8_t{0x2C}, uint8_t{0x01}}),
-                                std::end({uint8_t{0xFF}, uint8_t{0x2C}, uint8_t{0x01}}));
+    const uint8_t word_form[] = {0xFF, 0x2C, 0x01};
+    const auto it = std::search(block.begin(), block.end(), std::begin(word_form), std::end(word_form));
     EXPECT_NE(it, block.end());
 }
 

@@ -15,7 +15,7 @@
 //
 // The main loop runs while at least k_fast_input_margin bytes remain at the read-ahead position,
 // which covers an 8-byte top-up and the 3 extension bytes one symbol can read; there no read
-// needs a further check. The last bytes are decoded by the same step with every read checked.
+// needs a further check. The last bytes of the input are decoded one checked step at a time.
 #include "xpress_huffman.h"
 
 #include <algorithm>
@@ -40,8 +40,9 @@ constexpr unsigned k_word_bits = 16;
 constexpr size_t k_word_bytes = 2;
 constexpr unsigned k_buffer_bits = 64;
 constexpr unsigned k_index_shift = k_buffer_bits - k_huffman_max_code_length;
-// After a top-up the buffer holds more than 48 bits: enough for a code and its offset bits.
-constexpr unsigned k_refill_below = 49;
+// A checked top-up leaves 48 to 63 bits: enough for a code, its offset bits and the next code
+// (45), and never a full buffer, so the unchecked top-up can always shift by the bit count.
+constexpr unsigned k_checked_refill_bits = 48;
 constexpr size_t k_fast_input_margin = 16;
 // Match copies in the main loop move 16 bytes at a time and may write up to this many bytes past
 // the match end (always inside the output; cleared again when the chunk ends).
@@ -82,7 +83,9 @@ struct bit_reader {
     }
 };
 
-// Top-up with an unchecked 8-byte read (requires next_word() + 8 <= available).
+// Top-up with an unchecked 8-byte read (requires next_word() + 8 <= available); leaves 49 to 64
+// bits. `avail` is below 64 here: every symbol takes at least one bit since the last unchecked
+// top-up, and a checked top-up stops below 64.
 inline void refill_fast(bit_reader& r, const uint8_t* in) {
     r.buf |= load_words4(in + r.next_word()) >> r.avail;
     const unsigned added = (k_buffer_bits - r.avail) / k_word_bits;
@@ -93,7 +96,7 @@ inline void refill_fast(bit_reader& r, const uint8_t* in) {
 // Top-up one word at a time; a word with fewer than two bytes left in the input reads as zero.
 inline void refill_checked(bit_reader& r, const uint8_t* in, size_t available) {
     r.buf &= r.avail == 0 ? 0 : ~uint64_t{0} << (k_buffer_bits - r.avail);
-    while (r.avail < k_refill_below) {
+    while (r.avail < k_checked_refill_bits) {
         const size_t at = r.next_word();
         const uint64_t word = at < available && available - at >= k_word_bytes ? load_le16(in + at) : 0;
         r.buf |= word << (k_buffer_bits - k_word_bits - r.avail);
@@ -169,10 +172,8 @@ inline bool read_length_escape(bit_reader& r, const uint8_t* in, size_t availabl
     return true;
 }
 
-// One symbol from a topped-up buffer. Unchecked steps require available - next_word() >=
-// k_fast_input_margin before the top-up.
-template <bool checked>
-inline step_result step(chunk_state& s, const uint16_t* table, const uint8_t* in, size_t available) {
+// One symbol from a topped-up buffer, every read checked (the last bytes of the input).
+inline step_result step_checked(chunk_state& s, const uint16_t* table, const uint8_t* in, size_t available) {
     bit_reader& r = s.r;
     const uint16_t entry = table[r.buf >> k_index_shift];
     const unsigned sym = entry & k_table_symbol_mask;
@@ -183,7 +184,7 @@ inline step_result step(chunk_state& s, const uint16_t* table, const uint8_t* in
     }
     const unsigned code = sym - k_match_symbol_base;
     uint32_t length = code & k_match_length_code_mask;
-    if (length == k_length_escape_code && !read_length_escape<checked>(r, in, available, length))
+    if (length == k_length_escape_code && !read_length_escape<true>(r, in, available, length))
         return step_result::fail;
     const unsigned nbits = code >> k_match_offset_bits_shift;
     const size_t offset = static_cast<size_t>((r.buf >> (k_buffer_bits - 1 - nbits)) >> 1) + (size_t{1} << nbits);
@@ -194,17 +195,17 @@ inline step_result step(chunk_state& s, const uint16_t* table, const uint8_t* in
     const size_t n = std::min(match_length, s.out_size - s.pos);
     if (n != 0) {
         if (s.pos < offset) return step_result::fail;  // would reach before the output start
-        copy_match(s.out, s.pos, offset, n, !checked && s.out_size - s.pos >= n + k_copy_slop);
+        copy_match(s.out, s.pos, offset, n, false);
         s.pos += n;
     }
     return match_length > room_in_chunk ? step_result::chunk_end : step_result::next;
 }
 
 // The main loop, while at least k_fast_input_margin bytes remain at the read-ahead position.
-// The next symbol's table entry is looked up as soon as the current symbol's bits are taken,
-// before its bytes are written: the lookup does not wait for the literal-or-match branch, so a
-// mispredicted branch overlaps with it. Leaves the loop with the buffer in a consistent state
-// for the checked loop.
+// A top-up leaves at least 48 bits: up to 15 for the code, up to 15 offset bits, and still the
+// 15 bits of the next code. So the next symbol's table entry is looked up before the buffer is
+// topped up again and before the current symbol's bytes are written: neither the top-up nor
+// the literal-or-match branch delays it. Leaves the buffer consistent for the checked loop.
 inline step_result run_fast(chunk_state& s, const uint16_t* table, const uint8_t* in, size_t available,
                             size_t out_limit) {
     bit_reader& r = s.r;
@@ -217,18 +218,17 @@ inline step_result run_fast(chunk_state& s, const uint16_t* table, const uint8_t
         r.take(entry >> k_table_length_shift);
         const unsigned is_match = sym >> 8;  // symbols 256..511
         uint32_t length = sym & k_match_length_code_mask;
-        if ((sym & (k_match_symbol_base | k_match_length_code_mask)) == (k_match_symbol_base | k_length_escape_code) &&
-            !read_length_escape<false>(r, in, available, length))
-            return step_result::fail;
+        if ((sym & (k_match_symbol_base | k_match_length_code_mask)) == (k_match_symbol_base | k_length_escape_code)) {
+            if (!read_length_escape<false>(r, in, available, length)) return step_result::fail;
+            refill_checked(r, in, available);  // the buffer was cut back to the format reader's
+        }
         const unsigned nbits = (sym >> k_match_offset_bits_shift) & k_match_length_code_mask & (0u - is_match);
         const size_t offset = static_cast<size_t>((r.buf >> (k_buffer_bits - 1 - nbits)) >> 1) + (size_t{1} << nbits);
         r.take(nbits);
 
+        entry = table[r.buf >> k_index_shift];
         const bool more_input = available - r.next_word() >= k_fast_input_margin;
-        if (more_input) {
-            refill_fast(r, in);
-            entry = table[r.buf >> k_index_shift];
-        }
+        if (more_input) refill_fast(r, in);
 
         if (!is_match) {
             s.out[s.pos++] = static_cast<uint8_t>(sym);
@@ -310,11 +310,10 @@ bool decode_chunk(xpress_adt& decoder, const uint8_t* chunk, size_t available, s
     const size_t out_limit = std::min(s.chunk_limit, s.out_size);
     const uint16_t* table = decoder.m_decode_table.data();
 
-    step_result res = step_result::next;
-    res = run_fast(s, table, chunk, available, out_limit);
+    step_result res = run_fast(s, table, chunk, available, out_limit);
     while (res == step_result::next && s.pos < out_limit && s.r.format_position() < available) {
         refill_checked(s.r, chunk, available);
-        res = step<true>(s, table, chunk, available);
+        res = step_checked(s, table, chunk, available);
     }
 
     // Clear what 16-byte match moves wrote past the final position: bytes never decoded stay 0.
