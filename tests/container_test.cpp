@@ -8,6 +8,8 @@
 #include <string>
 
 #include "container.h"
+#include "prefetch_parser.h"
+#include "runtrail_user_context.h"
 #include "xpress_adt.h"
 #include "xpress_lz77.h"
 #include "xpress_test_encoder.h"
@@ -57,17 +59,18 @@ struct real_file {
     uint32_t declared;
     const char* exe;
     uint32_t name_hash;  // hash in the file name, stored at 0x4C of the image
+    uint32_t run_count;  // at 0xD0 (metrics offset 0x130) or 0xC8 (0x128) of the image
 };
 
 const real_file k_real_files[] = {
-    {"Win10/CALC.EXE-3FBEF7FD.pf", 47848, "CALC.EXE", 0x3FBEF7FD},
-    {"Win10/CALCULATOR.EXE-6940BD5C.pf", 99194, "CALCULATOR.EXE", 0x6940BD5C},
-    {"Win10/CHROME.EXE-B3BA7868.pf", 116042, "CHROME.EXE", 0xB3BA7868},
-    {"Win10/CMD.EXE-D269B812.pf", 25138, "CMD.EXE", 0xD269B812},
-    {"Win10/DCODEDCODEDCODEDCODEDCODEDCOD-E65B9FE8.pf", 33606, "DCODEDCODEDCODEDCODEDCODEDCOD", 0xE65B9FE8},
-    {"Win10/DEVENV.EXE-854D7862.pf", 380690, "DEVENV.EXE", 0x854D7862},
-    {"Win11/103.0.5060.66_101.0.4951.67_C-5721700C.pf", 107510, "103.0.5060.66_101.0.4951.67_C", 0x5721700C},
-    {"Win11/AM_BASE.EXE-3F70DC95.pf", 8174, "AM_BASE.EXE", 0x3F70DC95},
+    {"Win10/CALC.EXE-3FBEF7FD.pf", 47848, "CALC.EXE", 0x3FBEF7FD, 2},
+    {"Win10/CALCULATOR.EXE-6940BD5C.pf", 99194, "CALCULATOR.EXE", 0x6940BD5C, 1},
+    {"Win10/CHROME.EXE-B3BA7868.pf", 116042, "CHROME.EXE", 0xB3BA7868, 20},
+    {"Win10/CMD.EXE-D269B812.pf", 25138, "CMD.EXE", 0xD269B812, 55},
+    {"Win10/DCODEDCODEDCODEDCODEDCODEDCOD-E65B9FE8.pf", 33606, "DCODEDCODEDCODEDCODEDCODEDCOD", 0xE65B9FE8, 2},
+    {"Win10/DEVENV.EXE-854D7862.pf", 380690, "DEVENV.EXE", 0x854D7862, 54},
+    {"Win11/103.0.5060.66_101.0.4951.67_C-5721700C.pf", 107510, "103.0.5060.66_101.0.4951.67_C", 0x5721700C, 1},
+    {"Win11/AM_BASE.EXE-3F70DC95.pf", 8174, "AM_BASE.EXE", 0x3F70DC95, 2},
 };
 
 }  // namespace
@@ -288,4 +291,38 @@ TEST(Container, TruncatedAndBitFlippedRealFilesStayInBounds) {
             }
         }
     }
+}
+
+TEST(Container, CompressedFilesParseWithTheirRunCount) {
+    for (const auto& rf : k_real_files) {
+        SCOPED_TRACE(rf.path);
+        const auto raw = read_data(rf.path);
+        runtrail_user_context ctx;
+        ASSERT_TRUE(parse_prefetch(raw.data(), raw.size(), ctx));  // the parser opens the container
+        EXPECT_EQ(ctx.run_count, rf.run_count);
+        EXPECT_EQ(ctx.exe_name, rf.exe);
+        EXPECT_EQ(ctx.source_label, "Win10 Prefetch");
+        ASSERT_FALSE(ctx.volume_paths.empty());
+        EXPECT_EQ(ctx.volume_paths[0].rfind("\\VOLUME{", 0), 0u);
+    }
+}
+
+TEST(Container, NestingIsBoundedToOneLevelPerStep) {
+    // A real file wrapped in one more container: the per-file step opens the outer level, the
+    // parser the inner one. Wrapped twice more, the parser's single level leaves a container,
+    // which is no prefetch image: rejected, with no further unwrapping.
+    const auto raw = read_data("Win10/CMD.EXE-D269B812.pf");
+    auto once = xpress_test::make_mam(raw);
+    runtrail_user_context ctx;
+    EXPECT_FALSE(parse_prefetch(once.data(), once.size(), ctx));
+    ASSERT_TRUE(unwrap_container(once));
+    ASSERT_EQ(once, raw);
+    EXPECT_TRUE(parse_prefetch(once.data(), once.size(), ctx));
+    EXPECT_EQ(ctx.run_count, 55u);
+
+    auto thrice = xpress_test::make_mam(xpress_test::make_mam(raw));
+    ASSERT_TRUE(unwrap_container(thrice));
+    uint32_t size = 0;
+    EXPECT_EQ(detect_container(thrice.data(), thrice.size(), size), container_mam);
+    EXPECT_FALSE(parse_prefetch(thrice.data(), thrice.size(), ctx));
 }
