@@ -100,7 +100,7 @@ std::vector<filter_entry> parse_filter(std::string_view value) {
         if (part == "*") {
             filter_entry all;
             all.text = all.pattern = U"*";
-            all.pattern_utf8 = "*";
+            all.pattern_utf8.assign(1, k_wildcard);
             all.match_all = true;
             return {all};
         }
