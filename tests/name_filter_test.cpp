@@ -62,6 +62,10 @@ TEST(NameFilter, SeparatorsOnlyStandAsOneLiteralPart) {
     ASSERT_EQ(p.size(), 1u);
     EXPECT_EQ(p[0].pattern, U" | ");
     EXPECT_FALSE(filter_match("a.pf", p));
+    // An empty value is one empty exact pattern: nothing passes.
+    const auto e = parse_filter("");
+    ASSERT_EQ(e.size(), 1u);
+    EXPECT_FALSE(filter_match("a.pf", e));
 }
 
 TEST(NameFilter, LoneStarAcceptsEverything) {
