@@ -46,10 +46,11 @@ void mark_every_line_break(std::string& text) {
     text.swap(marked);
 }
 
-std::string_view trim_blanks_view(std::string_view text) {
-    const auto first = text.find_first_not_of(" \t");
+// The separator without the spaces that pad it (" | " stands as "|" between values).
+std::string_view trim_spaces(std::string_view text) {
+    const auto first = text.find_first_not_of(' ');
     if (first == std::string_view::npos) return {};
-    const auto last = text.find_last_not_of(" \t");
+    const auto last = text.find_last_not_of(' ');
     return text.substr(first, last - first + 1);
 }
 
@@ -164,7 +165,7 @@ std::string l2t_field_text(const std::string& text, const l2t_record& record) {
         // No replacement configured (a separator such as a tab or ";", or quoting asked for):
         // the separator itself is still taken out of values, so that a name can never add a
         // column to the line.
-        const std::string_view separator = trim_blanks_view(record.separator);
+        const std::string_view separator = trim_spaces(record.separator);
         replace_all(field, separator, " ");
     }
     return field;
