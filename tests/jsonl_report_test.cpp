@@ -242,3 +242,31 @@ TEST(JsonlReport, TestReaderRejectsWhatIsNotStrictJson) {
         EXPECT_TRUE(json_check::parse(good).has_value()) << good;
     }
 }
+
+TEST(JsonlReport, EveryRealFileGivesJsonEqualToItsParse) {
+    REQUIRE_PARSER();
+    std::string all;
+    size_t parsed = 0;
+    for (const auto& path : data_files()) {
+        runtrail_user_context ctx;
+        const std::string relative = std::filesystem::relative(path, RUNTRAIL_TEST_DATA).string();
+        if (!load_data_file(ctx, relative)) continue;
+        SCOPED_TRACE(relative);
+        ++parsed;
+        ctx.out_jsonl = true;
+        const std::string output = run_jsonl(ctx);
+        const auto lines = lines_of(output);
+        ASSERT_EQ(lines.size(), 1u);
+        expect_jsonl_matches_context(lines[0], ctx);
+        all += output;
+    }
+    EXPECT_GE(parsed, 50u);
+
+    if (std::system("command -v jq >/dev/null 2>&1") == 0) {
+        const std::string path = ::testing::TempDir() + "runtrail_all.jsonl";
+        std::ofstream(path, std::ios::binary) << all;
+        const std::string command = "jq -e . < '" + path + "' > /dev/null";
+        EXPECT_EQ(std::system(command.c_str()), 0) << "jq refused the JSON Lines of the real files";
+        std::remove(path.c_str());
+    }
+}

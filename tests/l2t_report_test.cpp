@@ -23,10 +23,6 @@ std::string run_l2t(runtrail_user_context& ctx) {
     return out.str();
 }
 
-#define REQUIRE_DATE_FORMATTER()                                                                   \
-    if (!date_formatter_ready()) GTEST_SKIP() << "the shared date formatter has not landed yet; " \
-                                                 "expected lines need its date and time texts"
-
 // Every line has 17 fields and holds neither CR nor (inside) LF.
 void expect_well_formed(const std::string& output, char separator) {
     for (const auto& line : lines_of(output)) {

@@ -1,8 +1,14 @@
 // Hand-built run contexts and small helpers shared by the writer tests.
 #pragma once
 
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
+
+#include "prefetch_parser.h"
 
 #include "qn_variant_lite.h"
 #include "runtrail_user_context.h"
@@ -105,5 +111,50 @@ inline bool line_break_marker_ready() {
     mark_line_breaks(text);
     return text == "a[CRLF]b";
 }
+
+// Every file below tests/data, in name order.
+inline std::vector<std::filesystem::path> data_files() {
+    std::vector<std::filesystem::path> files;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(RUNTRAIL_TEST_DATA))
+        if (entry.is_regular_file()) files.push_back(entry.path());
+    std::sort(files.begin(), files.end());
+    return files;
+}
+
+inline std::vector<uint8_t> read_bytes(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// Whether the prefetch parser has landed in this build (it accepts a plain version 17 file).
+inline bool parser_ready() {
+    const auto bytes = read_bytes(std::filesystem::path(RUNTRAIL_TEST_DATA) / "XPPro/CALC.EXE-02CD573A.pf");
+    return validate_header(bytes.data(), bytes.size());
+}
+
+// Parses a file of tests/data (path relative to it) into ctx as the per-file chain would, with
+// fixed file-system times so that expected lines do not depend on the checkout.
+inline bool load_data_file(runtrail_user_context& ctx, const std::string& relative) {
+    const auto bytes = read_bytes(std::filesystem::path(RUNTRAIL_TEST_DATA) / relative);
+    ctx.reset_record();
+    ctx.file_path = relative;
+    const auto slash = relative.rfind('/');
+    ctx.file_name = slash == std::string::npos ? relative : relative.substr(slash + 1);
+    if (bytes.empty() || !parse_prefetch(bytes.data(), bytes.size(), ctx)) return false;
+    ctx.prefetch_file_size = bytes.size();
+    ctx.prefetch_file_times[k_file_time_modified] = k_modified;
+    ctx.prefetch_file_times[k_file_time_accessed] = k_accessed;
+    ctx.prefetch_file_times[k_file_time_changed] = k_changed;
+    return true;
+}
+
+#define REQUIRE_DATE_FORMATTER()                                                                     \
+    if (!writer_test::date_formatter_ready()) GTEST_SKIP() << "the shared date formatter has not "  \
+                                                              "landed yet; expected lines need its " \
+                                                              "date and time texts"
+
+#define REQUIRE_PARSER()                                                                             \
+    if (!writer_test::parser_ready()) GTEST_SKIP() << "the prefetch parser has not landed in this " \
+                                                      "build yet; real-file tests need it"
 
 }  // namespace writer_test
