@@ -185,7 +185,7 @@ TEST(L2tReport, HostileTextsNeverSplitALineOrAddAField) {
     ASSERT_EQ(lines.size(), 1u + 4u + 1u);  // header, M, A, C, B, one earlier run
     expect_well_formed(output, ',');
     if (line_break_marker_ready()) {
-        EXPECT_NE(lines[1].find("a b[LF]c\rd[CRLF]e.pf [X [CRLF]Y executed]"), std::string::npos) << lines[1];
+        EXPECT_NE(lines[1].find("a b[LF]c[CR]d[CRLF]e.pf [X [CRLF]Y executed]"), std::string::npos) << lines[1];
     }
 
     // A separator with no replacement character configured (a tab, or ";") is still taken out
