@@ -11,7 +11,8 @@
 
 namespace {
 
-constexpr const char* k_body_header = "md5|name|inode|mode as string|uid|gid|size|access time|modify time|mft time|create time\n";
+constexpr const char* k_body_header =
+    "md5|name|inode|mode as string|uid|gid|size|access time|modify time|mft time|create time\n";
 
 }  // namespace
 

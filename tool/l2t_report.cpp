@@ -197,7 +197,7 @@ void write_l2t_record(std::ostream& out, const l2t_record& record, runtrail_user
                              sep + l2t_field_text(record.inode, record) + sep +
                              l2t_field_text(record.notes, record) + sep + l2t_field_text(record.format, record) +
                              sep + l2t_field_text(record.extra, record);
-    const std::string fixed = l2t_field_text(record.timezone, record);
+    const std::string timezone = l2t_field_text(record.timezone, record);
     const std::string source = l2t_field_text(record.source, record);
     const std::string sourcetype = l2t_field_text(record.sourcetype, record);
     const std::string user = l2t_field_text(record.user, record);
@@ -209,7 +209,7 @@ void write_l2t_record(std::ostream& out, const l2t_record& record, runtrail_user
         std::string line;
         if (record.pair_datetime) line = pad + date + " " + time_text + sep;
         else line = date + sep + pad + time_text + sep;
-        line += fixed + sep + row.macb + sep + source + sep + sourcetype + sep;
+        line += timezone + sep + row.macb + sep + source + sep + sourcetype + sep;
         line += l2t_field_text(record.type.empty() ? row.description : record.type, record) + sep;
         line += user + sep + host + sep + tail + '\n';
         out << line;
@@ -224,7 +224,8 @@ int write_l2t_report(std::ostream& out, runtrail_user_context& ctx) {
     if (ctx.show_prev_times && !ctx.prev_run_times.empty()) {
         l2t_record prev = main;
         for (size_t i = 0; i < 4; ++i) prev.labels[i] = k_prev_labels[i];
-        prev.desc = "Modules for last run are at record w/ same name at time: " + format_time_text(ctx, ctx.last_run_time);
+        prev.desc = "Modules for last run are at record w/ same name at time: " +
+                    format_time_text(ctx, ctx.last_run_time);
         prev.notes = "Not last time run, but a previous time run.";
         prev.extra.clear();
         for (uint64_t t : ctx.prev_run_times) {
