@@ -52,17 +52,17 @@ bool filetime_to_systemtime(uint64_t ft, _windows_systemtime& st) {
     const uint64_t s = ft / k_ticks_per_second;
     const uint64_t f = ft % k_ticks_per_second;
 
-    // Estimate whole 365-day years, then correct once when the leap days overshoot.
+    // Estimate whole 365-day years; the leap days make the estimate overshoot, by one year up
+    // to 3112-12-30 and by more after that, so step back until the second lies in the year.
     const int64_t y = static_cast<int64_t>(s / k_seconds_per_365_day_year);
     int64_t year = y + 1601;
-    const int64_t previous = y + 1600;
     int64_t r = static_cast<int64_t>(s) + k_leap_seconds_before_1601 -
                 y * static_cast<int64_t>(k_seconds_per_365_day_year) -
-                leap_days_through(previous) * static_cast<int64_t>(k_seconds_per_day);
-    if (r < 0) {
-        year = previous;
+                leap_days_through(year - 1) * static_cast<int64_t>(k_seconds_per_day);
+    while (r < 0) {
+        --year;
         r += static_cast<int64_t>(k_seconds_per_365_day_year);
-        if (is_leap_year(previous)) r += static_cast<int64_t>(k_seconds_per_day);
+        if (is_leap_year(year)) r += static_cast<int64_t>(k_seconds_per_day);
     }
     const int* month_end = is_leap_year(year) ? k_month_end_leap : k_month_end_common;
     const int day_of_year = static_cast<int>(r / static_cast<int64_t>(k_seconds_per_day));

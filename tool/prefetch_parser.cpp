@@ -1,8 +1,76 @@
-// Placeholder until the prefetch parser lands.
+// Top-level parse of a prefetch image: container, header checks, then each section in turn.
 #include "prefetch_parser.h"
+
+#include <vector>
+
+#include "container.h"
+#include "prefetch_layout.h"
+#include "prefetch_sections.h"
+#include "qn_string.h"
 #include "runtrail_user_context.h"
 
-bool validate_header(const uint8_t*, size_t) { return false; }
-bool validate_header(qn::byte_view) { return false; }
-bool parse_prefetch(const uint8_t*, size_t, runtrail_user_context&) { return false; }
-const char* version_label(uint32_t) { return "Prefetch"; }
+namespace pl = prefetch_layout;
+
+static_assert(k_min_prefetch_image > pl::k_min_recorded_file_size);
+
+bool validate_header(qn::byte_view image) {
+    return image.data() != nullptr && image.size() >= k_min_prefetch_image &&
+           image.u32(pl::header::signature) == pl::k_signature_scca;
+}
+
+bool validate_header(const uint8_t* image, size_t length) { return validate_header(qn::byte_view(image, length)); }
+
+const char* version_label(uint32_t version) { return pl::traits_of(version).label; }
+
+namespace {
+
+void clear_parse_results(runtrail_user_context& ctx) {
+    ctx.format_version = 0;
+    ctx.run_count = 0;
+    ctx.last_run_time = 0;
+    ctx.exe_name.clear();
+    ctx.target_path.clear();
+    ctx.prev_run_times.clear();
+    ctx.modules.clear();
+    ctx.volume_paths.clear();
+    ctx.volume_times.clear();
+    ctx.volume_serials.clear();
+    ctx.volume_dirs.clear();
+}
+
+bool parse_image(qn::byte_view image, runtrail_user_context& ctx) {
+    if (!validate_header(image)) return false;
+    const uint32_t version = image.u32(pl::header::version).value_or(0);
+    ctx.format_version = version;
+
+    std::u16string exe_name;
+    read_utf16_units(image, pl::header::exe_name, pl::header::exe_name_units, exe_name);
+    if (!exe_name.empty()) ctx.exe_name = qn::utf16_units_to_utf8(exe_name);
+
+    // A file whose run information cannot be read is still reported, with run count 0.
+    read_file_information(image, ctx.last_run_time, ctx.run_count);
+
+    if (!read_filename_strings(ctx.modules, exe_name, image)) return false;
+    ctx.target_path = exe_name.empty() ? "unk" : qn::utf16_units_to_utf8(exe_name);
+
+    if (!read_volumes(ctx, image)) return false;
+    collect_prev_run_times(image, ctx.prev_run_times);
+    ctx.source_label = version_label(version);
+    return true;
+}
+
+}  // namespace
+
+bool parse_prefetch(const uint8_t* image, size_t length, runtrail_user_context& ctx) {
+    clear_parse_results(ctx);
+    if (image == nullptr) return false;
+    uint32_t declared_size = 0;
+    if (detect_container(image, length, declared_size) == container_none)
+        return parse_image(qn::byte_view(image, length), ctx);
+
+    // Windows 10 and 11 keep their prefetch files compressed; the sections are read from the
+    // decompressed image.
+    std::vector<uint8_t> unwrapped(image, image + length);
+    if (!unwrap_container(unwrapped) || unwrapped.empty()) return false;
+    return parse_image(qn::byte_view(unwrapped), ctx);
+}
