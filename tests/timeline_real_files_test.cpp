@@ -54,6 +54,15 @@ const std::vector<real_case>& real_cases() {
      {"2016-01-16, 21:09:41.660,UTC,MAC.,PREFETCH,Win8 Prefetch,Modified; Access; Run,,,CALC.EXE-77FDF17F.pf [CALC.EXE executed],Modules for last run are at record w/ same name at time: 2016-01-16 21:10:26.058,2,Win8x/CALC.EXE-77FDF17F.pf,,Not last time run  but a previous time run.,runtrail (kelvane),"},
      {"0|CALC.EXE-77FDF17F.pf (Win8 Prefetch); run count: 2; app run: \\DEVICE\\HARDDISKVOLUME2\\WINDOWS\\SYSTEM32\\CALC.EXE|0||0|0|22048|1394022956|1394022901|1452978626|1393936496",
       "0|CALC.EXE-77FDF17F.pf (Win8 Prefetch); not last time run - but prevtime; app run: \\DEVICE\\HARDDISKVOLUME2\\WINDOWS\\SYSTEM32\\CALC.EXE|0||0|0|22048|1452978581|1452978581|1452978581|1393936496"}},
+    {"Win11/GLDRIVERQUERY.EXE-0EA2BF34.pf", 31, 9708,
+     {"2014-03-04, 12:34:56.789,UTC,...B,PREFETCH,Win11 Prefetch,Created,,,",
+      "2014-03-05, 12:35:01.889,UTC,M...,PREFETCH,Win11 Prefetch,Last Modified,,,",
+      "2014-03-05, 12:35:56.789,UTC,.A..,PREFETCH,Win11 Prefetch,Last Access,,,",
+      "2025-07-07, 21:45:20.478,UTC,..C.,PREFETCH,Win11 Prefetch,Last Run,,,"},
+     "GLDRIVERQUERY.EXE-0EA2BF34.pf [GLDRIVERQUERY.EXE executed],Module list: ADVAPI32.DLL; C_1252.NLS; C_437.NLS; GLDRIVERQUERY.EXE; INPROCESSCLIENT32.DLL; KERNEL32.DLL; KERNELBASE.DLL; L_INTL.NLS; LOCALE.NLS; MSVCRT.DLL; NTDLL.DLL; RPCRT4.DLL; SDL2.DLL; SECHOST.DLL; UCRTBASE.DLL; USER32.DLL; VCRUNTIME140.DLL; VERSION.DLL; WOW64.DLL; WOW64BASE.DLL; WOW64CON.DLL; WOW64CPU.DLL; WOW64WIN.DLL,2,Win11/GLDRIVERQUERY.EXE-0EA2BF34.pf,,Run count: 2 [Previous time run: 2025-07-03 18:13:55.247],runtrail (kelvane),Volume name; serial#; date: [\\VOLUME{01d5f51ea48267ca-96a49c74}; 96a4-9c74; 2020-03-08 07:53:23.513]; [\\VOLUME{01daf9c0b250fb27-84b279c8}; 84b2-79c8; 2024-08-29 03:08:18.153]",
+     {"2025-07-03, 18:13:55.247,UTC,MAC.,PREFETCH,Win11 Prefetch,Modified; Access; Run,,,GLDRIVERQUERY.EXE-0EA2BF34.pf [GLDRIVERQUERY.EXE executed],Modules for last run are at record w/ same name at time: 2025-07-07 21:45:20.478,2,Win11/GLDRIVERQUERY.EXE-0EA2BF34.pf,,Not last time run  but a previous time run.,runtrail (kelvane),"},
+     {"0|GLDRIVERQUERY.EXE-0EA2BF34.pf (Win11 Prefetch); run count: 2; app run: \\VOLUME{01d5f51ea48267ca-96a49c74}\\PROGRAM FILES (X86)\\STEAM\\BIN\\GLDRIVERQUERY.EXE|0||0|0|9708|1394022956|1394022901|1751924720|1393936496",
+      "0|GLDRIVERQUERY.EXE-0EA2BF34.pf (Win11 Prefetch); not last time run - but prevtime; app run: \\VOLUME{01d5f51ea48267ca-96a49c74}\\PROGRAM FILES (X86)\\STEAM\\BIN\\GLDRIVERQUERY.EXE|0||0|0|9708|1751566435|1751566435|1751566435|1393936496"}},
     };
     return cases;
 }
