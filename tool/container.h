@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <vector>
 
+class xpress_adt;
+
 enum container_kind : uint32_t {
     container_none = 0,
     container_mem0 = 2,
@@ -14,9 +16,28 @@ enum container_kind : uint32_t {
     container_xpress_block = 4,
 };
 
+// Shortest input that can hold a container header.
+constexpr size_t k_container_min_bytes = 13;
+// Largest image a container may declare. Real prefetch images are at most a few MiB (and a
+// plain prefetch file is read only up to 16 MiB); anything larger is treated as a bad file.
+constexpr size_t k_max_container_image = size_t{64} << 20;
+
 container_kind detect_container(const uint8_t* bytes, size_t length, uint32_t& declared_size);
+
+// Upper bound of the image that `length` bytes of a "MAM" or "MEM0" container can decode to:
+// every chunk takes more than 256 input bytes and produces less than 128 KiB (64 KiB plus at most
+// one match that runs past the 64 KiB mark).
+size_t max_decodable_image(size_t length);
+
+// Decodes the container in bytes[0..length) into decoder.m_output. False when there is no
+// container, its declared size is beyond what the input can decode to or beyond
+// k_max_container_image, or a hibernation block fails. A "MAM" or "MEM0" stream that breaks off
+// still succeeds: the image keeps its declared size with zeros where nothing was decoded.
+bool decompress(xpress_adt& decoder, const uint8_t* bytes, size_t length);
+bool decompress(xpress_adt& decoder, const std::vector<uint8_t>& bytes);
 
 // If `buffer` holds a container, replaces it with the decompressed image and returns true;
 // returns true and leaves it unchanged when there is no container; false when a container
-// cannot be decompressed (or decompresses to nothing).
+// cannot be decompressed (or decompresses to nothing). Opens one level of container only: an
+// image that is itself a container is left for the caller (the parser opens it once more).
 bool unwrap_container(std::vector<uint8_t>& buffer);
