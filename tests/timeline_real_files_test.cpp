@@ -16,7 +16,7 @@ namespace {
 // Expected output for real files, written from their bytes: version, size, the main timeline
 // lines (up to and including the host column; the columns after it are the same on every
 // main line), the earlier-run lines, and the body-file lines. The file-system times are the
-// fixed ones of load_data_file.
+// fixed ones of load_data_file; the Windows 10 file is read from its decompressed image.
 struct real_case {
     const char* path;
     uint32_t version;
@@ -63,6 +63,15 @@ const std::vector<real_case>& real_cases() {
      {"2025-07-03, 18:13:55.247,UTC,MAC.,PREFETCH,Win11 Prefetch,Modified; Access; Run,,,GLDRIVERQUERY.EXE-0EA2BF34.pf [GLDRIVERQUERY.EXE executed],Modules for last run are at record w/ same name at time: 2025-07-07 21:45:20.478,2,Win11/GLDRIVERQUERY.EXE-0EA2BF34.pf,,Not last time run  but a previous time run.,runtrail (kelvane),"},
      {"0|GLDRIVERQUERY.EXE-0EA2BF34.pf (Win11 Prefetch); run count: 2; app run: \\VOLUME{01d5f51ea48267ca-96a49c74}\\PROGRAM FILES (X86)\\STEAM\\BIN\\GLDRIVERQUERY.EXE|0||0|0|9708|1394022956|1394022901|1751924720|1393936496",
       "0|GLDRIVERQUERY.EXE-0EA2BF34.pf (Win11 Prefetch); not last time run - but prevtime; app run: \\VOLUME{01d5f51ea48267ca-96a49c74}\\PROGRAM FILES (X86)\\STEAM\\BIN\\GLDRIVERQUERY.EXE|0||0|0|9708|1751566435|1751566435|1751566435|1393936496"}},
+    {"Win10/CALC.EXE-3FBEF7FD.pf", 30, 11094,
+     {"2014-03-04, 12:34:56.789,UTC,...B,PREFETCH,Win10 Prefetch,Created,,,",
+      "2014-03-05, 12:35:01.889,UTC,M...,PREFETCH,Win10 Prefetch,Last Modified,,,",
+      "2014-03-05, 12:35:56.789,UTC,.A..,PREFETCH,Win10 Prefetch,Last Access,,,",
+      "2016-01-11, 22:08:20.985,UTC,..C.,PREFETCH,Win10 Prefetch,Last Run,,,"},
+     "CALC.EXE-3FBEF7FD.pf [CALC.EXE executed],Module list: $MFT; ACTXPRXY.DLL; ADVAPI32.DLL; APPHELP.DLL; BCP47LANGS.DLL; BCRYPT.DLL; BCRYPTPRIMITIVES.DLL; CALC.EXE; CFGMGR32.DLL; CLBCATQ.DLL; COMBASE.DLL; COMCTL32.DLL; COREMESSAGING.DLL; COREUICOMPONENTS.DLL; COUNTERS.DAT; CRYPT32.DLL; DOPUSLIB.DLL; DWMAPI.DLL; EXECMODELPROXY.DLL; GDI32.DLL; IEFRAME.DLL; IERTUTIL.DLL; IMM32.DLL; KERNEL.APPCORE.DLL; KERNEL32.DLL; KERNELBASE.DLL; LOCALE.NLS; MLANG.DLL; MRMCORER.DLL; MSASN1.DLL; MSVCRT.DLL; NTDLL.DLL; OLE32.DLL; OLEAUT32.DLL; POWRPROF.DLL; PROFAPI.DLL; PROPSYS.DLL; RPCRT4.DLL; RPCSS.DLL; SECHOST.DLL; SECUR32.DLL; SHCORE.DLL; SHELL32.DLL; SHFOLDER.DLL; SHLWAPI.DLL; SORTDEFAULT.NLS; SSPICLI.DLL; START10_64.DLL; TWINAPI.APPCORE.DLL; TWINUI.APPCORE.DLL; TWINUI.DLL; URLMON.DLL; USER32.DLL; UXTHEME.DLL; VERSION.DLL; WINDOWS.STORAGE.DLL; WINDOWS.STORAGE.DLL.MUI; WINDOWS.UI.DLL; WINDOWS.UI.IMMERSIVE.DLL; WINDOWSSHELL.MANIFEST; WININET.DLL; WINTYPES.DLL; WTSAPI32.DLL,2,Win10/CALC.EXE-3FBEF7FD.pf,,Run count: 2 [Previous time run: 2016-01-10 02:12:33.809],runtrail (kelvane),Volume name; serial#; date: [\\VOLUME{01d1217a9c4c6779-8c9f49ec}; 8c9f-49ec; 2015-11-17 20:57:46.243]",
+     {"2016-01-10, 02:12:33.809,UTC,MAC.,PREFETCH,Win10 Prefetch,Modified; Access; Run,,,CALC.EXE-3FBEF7FD.pf [CALC.EXE executed],Modules for last run are at record w/ same name at time: 2016-01-11 22:08:20.985,2,Win10/CALC.EXE-3FBEF7FD.pf,,Not last time run  but a previous time run.,runtrail (kelvane),"},
+     {"0|CALC.EXE-3FBEF7FD.pf (Win10 Prefetch); run count: 2; app run: \\VOLUME{01d1217a9c4c6779-8c9f49ec}\\WINDOWS\\SYSTEM32\\CALC.EXE|0||0|0|11094|1394022956|1394022901|1452550100|1393936496",
+      "0|CALC.EXE-3FBEF7FD.pf (Win10 Prefetch); not last time run - but prevtime; app run: \\VOLUME{01d1217a9c4c6779-8c9f49ec}\\WINDOWS\\SYSTEM32\\CALC.EXE|0||0|0|11094|1452391953|1452391953|1452391953|1393936496"}},
     };
     return cases;
 }
