@@ -1,5 +1,12 @@
 #include "cmd_params.h"
 
+#include <algorithm>
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
+
+#include "output_stream.h"
+
 cmd_params::cmd_params(uint64_t launch, bool with_buffer) {
     reset();
     launch_time = launch;
@@ -8,6 +15,49 @@ cmd_params::cmd_params(uint64_t launch, bool with_buffer) {
 
 cmd_params::~cmd_params() {
     if (diag_on && diag_stream) diag_stream->close();
+}
+
+namespace {
+
+// Longest formatted diagnostic message beyond the length of its format.
+constexpr size_t k_diag_message_extra = 254;
+
+std::string format_message(const char* format, va_list ap) {
+    const size_t limit = std::strlen(format) + k_diag_message_extra;
+    std::string text(limit + 1, '\0');
+    const int n = std::vsnprintf(text.data(), text.size(), format, ap);
+    text.resize(n < 0 ? 0 : std::min(static_cast<size_t>(n), limit));
+    return text;
+}
+
+}  // namespace
+
+void cmd_params::diag_linef(const char* label, const char* suffix, const char* format, ...) {
+    if (!diag_on || !diag_stream || !format) return;
+    va_list ap;
+    va_start(ap, format);
+    const std::string message = format_message(format, ap);
+    va_end(ap);
+    *diag_stream << "->";
+    if (label) *diag_stream << label << " : ";
+    *diag_stream << message;
+    if (suffix) *diag_stream << ": " << suffix;
+    *diag_stream << '\n';
+    diag_stream->flush();
+}
+
+void cmd_params::diag_linef_level(int32_t level, const char* label, const char* suffix, const char* format, ...) {
+    if (!diag_on || !diag_stream || !format || level > diag_level) return;
+    va_list ap;
+    va_start(ap, format);
+    const std::string message = format_message(format, ap);
+    va_end(ap);
+    diag_linef(label, suffix, "%s", message.c_str());
+}
+
+std::ostream& cmd_params::report_stream() {
+    if (report_buffer) return *report_buffer;
+    return uni::null_stream();
 }
 
 void cmd_params::reset() {
@@ -53,6 +103,8 @@ void cmd_params::reset() {
     signal_text.clear();
     include_filters.clear();
     skip_filters.clear();
+    filter_path.clear();
+    filter_signatures.clear();
     pipe_input = false;
     enum_dir.clear();
     num_subdirs = 0;

@@ -25,6 +25,15 @@ struct cmd_params {
 
     // "->" log lines of -diags; no-ops unless the log is open.
     void diag_line(const std::string& message);
+    // "->" [label " : "] formatted message [": " suffix], cut to the format's length plus 254.
+    void diag_linef(const char* label, const char* suffix, const char* format, ...)
+        __attribute__((format(printf, 4, 5)));
+    // The same, written only when `level` is at most diag_level.
+    void diag_linef_level(int32_t level, const char* label, const char* suffix, const char* format, ...)
+        __attribute__((format(printf, 5, 6)));
+
+    // The report buffer when there is one, else the process-wide stream that discards everything.
+    std::ostream& report_stream();
 
     uint64_t launch_time = 0;
     std::string command_line;
@@ -90,6 +99,8 @@ struct cmd_params {
 
     std::vector<filter_entry> include_filters;
     std::vector<filter_entry> skip_filters;
+    std::string filter_path;                     // -filter_path, lower-cased
+    std::vector<std::string> filter_signatures;  // -filter_sig values (names are matched without them)
     bool pipe_input = false;
     std::string enum_dir;
     uint32_t num_subdirs = 0;
@@ -108,8 +119,13 @@ struct cmd_params {
 
 // Case-insensitive, exact option matching over the argument list (program name first).
 bool find_flag(const std::string& name, std::vector<std::string>& args, bool keep = false);
+// The same on the process arguments (from index 1); a match is removed by shifting the rest down.
+bool find_flag(const std::string& name, int& argc, char** argv);
 bool find_value(const std::string& name, std::string& value, std::vector<std::string>& args);
 bool has_arg_from(const std::string& name, const std::vector<std::string>& args, size_t first_index);
+
+// The argument list of a process: program name first, a missing argument as empty text.
+std::vector<std::string> make_argument_list(int argc, const char* const* argv);
 
 void set_separator(cmd_params& settings, const std::string& text, bool comma_replacement_is_semicolon);
 

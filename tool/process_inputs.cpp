@@ -1,7 +1,103 @@
-// Placeholder until the per-file chain lands.
+// The per-file chain: read the file (at most 16 MiB), take its file-system times, undo a
+// compressed container, parse the image and hand the context to exactly one writer.
 #include "process_inputs.h"
+
+#include <cstdio>
+#include <ostream>
+#include <vector>
+
+#include "container.h"
+#include "fileio.h"
+#include "name_filter.h"
+#include "name_source.h"
+#include "prefetch_parser.h"
+#include "qn_string.h"
+#include "report_writers.h"
 #include "runtrail_user_context.h"
 
-bool process_inputs(runtrail_user_context&, std::ostream&) { return false; }
-bool output_prefetch_entry(std::ostream&, runtrail_user_context&) { return false; }
-bool read_prefetch_file(runtrail_user_context&) { return false; }
+namespace {
+
+// Written before the first report and after each report of a text run over several files.
+constexpr const char* k_separator_line = " =================================================== \n\n";
+
+bool name_passes(const std::string& name, const runtrail_user_context& ctx) {
+    if (!filter_match(name, ctx.include_filters)) return false;
+    return ctx.skip_filters.empty() || !filter_match(name, ctx.skip_filters);
+}
+
+}  // namespace
+
+std::string file_name_of(const std::string& path) {
+    size_t at = path.rfind('\\');
+    if (at == std::string::npos) at = path.rfind('/');
+    if (at == std::string::npos || at == 0) return path;
+    std::string name = path.substr(at + 1);
+    return name == ".." ? std::string(".") : name;
+}
+
+bool read_prefetch_file(runtrail_user_context& ctx) {
+    std::vector<uint8_t> buffer;
+    if (!uni::read_file(buffer, ctx.file_path, k_prefetch_read_cap)) {
+        if (ctx.show_progress) std::fprintf(stderr, "prob reading file %s\n", ctx.file_path.c_str());
+        return false;
+    }
+    uint32_t mode = 0;
+    uint64_t changed = 0, modified = 0, accessed = 0;
+    if (!uni::get_file_stats(ctx.file_path, ctx.prefetch_file_size, mode, changed, modified, accessed)) return false;
+    ctx.prefetch_file_times[k_file_time_modified] = modified;
+    ctx.prefetch_file_times[k_file_time_accessed] = accessed;
+    ctx.prefetch_file_times[k_file_time_changed] = changed;
+
+    if (!unwrap_container(buffer) || buffer.empty()) return false;
+    return parse_prefetch(buffer.data(), buffer.size(), ctx);
+}
+
+bool output_prefetch_entry(std::ostream& out, runtrail_user_context& ctx) {
+    try {
+        if (!read_prefetch_file(ctx)) return false;
+        int written;
+        if (ctx.out_csv)
+            written = write_csv_report(out, ctx);
+        else if (ctx.out_csvl2t)
+            written = write_l2t_report(out, ctx);
+        else if (ctx.out_bodyfile)
+            written = write_body_report(out, ctx);
+        else if (ctx.out_jsonl)
+            written = write_jsonl_report(out, ctx);
+        else
+            written = write_text_report(out, ctx);
+        return written != 0;
+    } catch (...) {
+        ctx.diag_line("output_prefetch_entry: exception caught");
+        return false;
+    }
+}
+
+bool process_inputs(runtrail_user_context& ctx, std::ostream& out) {
+    if (!ctx.pipe_input && !ctx.enum_dir_given) {
+        ctx.file_name = file_name_of(ctx.file_path);
+        return output_prefetch_entry(out, ctx);
+    }
+
+    qnportdir::stdin_stream_ex source;
+    const bool opened = ctx.pipe_input ? source.open_stdin()
+                                       : source.open_walk(ctx.enum_dir, ctx.num_subdirs, ctx.include_filters);
+    if (!opened) return false;
+
+    const bool separators =
+        !ctx.out_csv && !ctx.out_csvl2t && !ctx.out_bodyfile && !ctx.out_jsonl && ctx.verbose;
+    if (separators) out << k_separator_line;
+
+    bool result = false;
+    std::string name;
+    while (source.next_name(name, true)) {
+        if (name.empty() || !name_passes(name, ctx)) continue;
+        ctx.reset_record();
+        ctx.file_path = qn::expand_env_vars(name, true);
+        ctx.file_name = file_name_of(ctx.file_path);
+        ctx.diag_line(ctx.file_path);
+        result = output_prefetch_entry(out, ctx);
+        if (separators && result) out << k_separator_line;
+    }
+    return result;
+}
