@@ -8,6 +8,10 @@ namespace {
 
 constexpr char32_t k_replacement_character = 0xFFFD;
 constexpr char32_t k_max_code_point = 0x10FFFF;
+constexpr size_t k_max_utf8_bytes_per_unit = 3;
+// Four little-endian UTF-16 units in one 64-bit word; a unit is ASCII when none of these bits is set.
+constexpr size_t k_units_per_word = 4;
+constexpr uint64_t k_non_ascii_units = 0xFF80FF80FF80FF80ULL;
 
 bool is_high_surrogate(uint32_t u) { return u >= 0xD800 && u <= 0xDBFF; }
 bool is_low_surrogate(uint32_t u) { return u >= 0xDC00 && u <= 0xDFFF; }
@@ -112,6 +116,56 @@ std::string wide_to_utf8(std::u32string_view text) {
         append_utf8(out, cp);
     }
     return out;
+}
+
+void assign_utf16le_as_utf8(std::string& out, const uint8_t* bytes, size_t count) {
+    auto unit_at = [bytes](size_t i) { return static_cast<uint32_t>(bytes[2 * i] | (bytes[2 * i + 1] << 8)); };
+    // Most names in prefetch files are ASCII: each unit is then one byte, and four units at a
+    // time are tested and narrowed without the per-character encoder.
+    out.resize(count);
+    size_t ascii = 0;
+    for (; ascii + k_units_per_word <= count; ascii += k_units_per_word) {
+        uint64_t word;
+        std::memcpy(&word, bytes + 2 * ascii, sizeof word);
+        if (word & k_non_ascii_units) break;
+        const auto narrowed = static_cast<uint32_t>((word & 0xFF) | ((word >> 8) & 0xFF00) |
+                                                    ((word >> 16) & 0xFF0000) | ((word >> 24) & 0xFF000000));
+        std::memcpy(out.data() + ascii, &narrowed, sizeof narrowed);
+    }
+    for (; ascii < count && unit_at(ascii) < 0x80; ++ascii) out[ascii] = static_cast<char>(bytes[2 * ascii]);
+    if (ascii == count) return;
+
+    // One unit never needs more than three bytes (a surrogate pair: four bytes for two units).
+    out.resize(count * k_max_utf8_bytes_per_unit);
+    char* const start = out.data();
+    char* dst = start + ascii;  // the ASCII prefix is already in place
+    for (size_t i = ascii; i < count; ++i) {
+        uint32_t cp = unit_at(i);
+        if (cp < 0x80) {
+            *dst++ = static_cast<char>(cp);
+            continue;
+        }
+        if (is_high_surrogate(cp) && i + 1 < count && is_low_surrogate(unit_at(i + 1))) {
+            cp = combine_surrogates(cp, unit_at(i + 1));
+            ++i;
+        } else if (is_high_surrogate(cp) || is_low_surrogate(cp)) {
+            cp = k_replacement_character;  // a lone surrogate
+        }
+        if (cp < 0x800) {
+            *dst++ = static_cast<char>(0xC0 | (cp >> 6));
+            *dst++ = static_cast<char>(0x80 | (cp & 0x3F));
+        } else if (cp < 0x10000) {
+            *dst++ = static_cast<char>(0xE0 | (cp >> 12));
+            *dst++ = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+            *dst++ = static_cast<char>(0x80 | (cp & 0x3F));
+        } else {
+            *dst++ = static_cast<char>(0xF0 | (cp >> 18));
+            *dst++ = static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+            *dst++ = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+            *dst++ = static_cast<char>(0x80 | (cp & 0x3F));
+        }
+    }
+    out.resize(static_cast<size_t>(dst - start));
 }
 
 std::string utf16_units_to_utf8(const uint16_t* units, size_t count) {

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <vector>
 
 #include "qn_string.h"
 
@@ -153,5 +154,29 @@ TEST(StringUtilities, ParseIntForms) {
         int32_t v = 99;
         EXPECT_EQ(qn::parse_int(c.text, v), c.ok) << c.text;
         EXPECT_EQ(v, c.value) << c.text;
+    }
+}
+
+// The byte-level conversion takes an ASCII shortcut four units at a time; wherever the first
+// non-ASCII unit or a surrogate falls, it must agree with the unit-by-unit conversion.
+TEST(StringUtilities, Utf16leBytesConvertLikeUnits) {
+    const std::vector<uint16_t> specials = {0x00E4, 0x20AC, 0xD83D, 0xDE00, 0xDC00, 0xD800, 0x007F, 0x0080, 0};
+    std::string out = "left over from an earlier, longer name";
+    for (size_t length = 0; length <= 11; ++length) {
+        for (size_t at = 0; at <= length; ++at) {
+            for (uint16_t special : specials) {
+                std::vector<uint16_t> units(length);
+                for (size_t i = 0; i < length; ++i) units[i] = static_cast<uint16_t>('A' + i);
+                if (at < length) units[at] = special;
+                if (special == 0xD83D && at + 1 < length) units[at + 1] = 0xDE00;  // a valid pair
+                std::vector<uint8_t> bytes;
+                for (uint16_t u : units) {
+                    bytes.push_back(static_cast<uint8_t>(u & 0xFF));
+                    bytes.push_back(static_cast<uint8_t>(u >> 8));
+                }
+                qn::assign_utf16le_as_utf8(out, bytes.data(), length);
+                EXPECT_EQ(out, qn::utf16_units_to_utf8(units.data(), length)) << length << " " << at << " " << special;
+            }
+        }
     }
 }
