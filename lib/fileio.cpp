@@ -93,6 +93,7 @@ bool fileio::open_native(const std::string& native_path, bool writable, bool ope
     }
     fd_ = fd;
     is_open_ = true;
+    regular_ = S_ISREG(st.st_mode);
     // A regular file's size is known from fstat; only other files (and files under /proc, which
     // report 0) are measured by seeking to their end.
     file_size_ = S_ISREG(st.st_mode) && st.st_size > 0 ? static_cast<uint64_t>(st.st_size) : size();
@@ -212,6 +213,7 @@ bool fileio::close() {
     file_size_ = 0;
     writable_ = false;
     is_open_ = false;
+    regular_ = false;
     open_option_ = false;
     path_.clear();
     native_path_.clear();
@@ -236,8 +238,7 @@ bool read_file_reusing(std::vector<uint8_t>& buffer, size_t& length, const std::
     if (path.empty() || cap == 0) return false;
     fileio file;
     if (!file.open(path, false)) return false;
-    struct stat st {};
-    if (::fstat(file.descriptor(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
+    if (!file.regular()) return false;
     const uint64_t size = file.cached_size();  // all 64 bits: a 4 GiB + 10 byte file is not 10 bytes
     if (size == 0) return false;
     const uint64_t amount = std::min(size, cap);
@@ -246,6 +247,7 @@ bool read_file_reusing(std::vector<uint8_t>& buffer, size_t& length, const std::
     if (!file.read_at(buffer.data(), amount, 0, got) || got == 0) return false;
     // Taken after the read, from the file that was read: the access time is the one a stat of
     // the path would now give.
+    struct stat st {};
     if (::fstat(file.descriptor(), &st) != 0) return false;
     stats = stats_of(st);
     length = static_cast<size_t>(got);

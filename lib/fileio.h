@@ -46,6 +46,8 @@ public:
     bool close();
 
     int descriptor() const { return fd_; }
+    // The open file is a regular file (as fstat said at open time).
+    bool regular() const { return regular_; }
     bool writable() const { return writable_; }
     bool in_memory() const { return mem_mode_; }
     const std::vector<uint8_t>& memory() const { return mem_data_; }
@@ -61,6 +63,7 @@ private:
     uint64_t file_size_ = 0;
     bool writable_ = false;
     bool is_open_ = false;
+    bool regular_ = false;
     bool open_option_ = false;
     mutable std::u32string path_;  // wide form of native_path_, made on first use
     std::string native_path_;
