@@ -41,6 +41,5 @@ struct utf16_run {
     uint64_t units = 0;       // units before the terminator
     bool terminated = false;  // a zero unit ended the run (it lies at offset + 2 * units)
 };
-utf16_run find_utf16_run(qn::byte_view image, uint64_t offset, uint64_t max_units);
-// The same run, converted to UTF-8 into `text` (overwritten; its capacity is reused).
+// The run is converted to UTF-8 into `text` (overwritten; its capacity is reused).
 utf16_run read_utf16_text(qn::byte_view image, uint64_t offset, uint64_t max_units, std::string& text);
