@@ -6,16 +6,17 @@
 #include <ostream>
 #include <vector>
 
-#include "container.h"
-#include "xpress_adt.h"
 #include "byte_view.h"
+#include "container.h"
 #include "fileio.h"
 #include "name_filter.h"
 #include "name_source.h"
 #include "prefetch_parser.h"
 #include "qn_string.h"
 #include "report_writers.h"
+#include "run_progress.h"
 #include "runtrail_user_context.h"
+#include "xpress_adt.h"
 
 namespace {
 
@@ -55,7 +56,10 @@ bool read_prefetch_file(runtrail_user_context& ctx) {
 bool read_prefetch_file(runtrail_user_context& ctx, file_chain_buffers& buffers) {
     uni::file_stats stats;
     if (!uni::read_file_reusing(buffers.file, buffers.file_length, ctx.file_path, k_prefetch_read_cap, stats)) {
-        if (ctx.show_progress) std::fprintf(stderr, "prob reading file %s\n", ctx.file_path.c_str());
+        if (ctx.show_progress) {
+            if (ctx.progress) ctx.progress->hide();
+            std::fprintf(stderr, "prob reading file %s\n", ctx.file_path.c_str());
+        }
         return false;
     }
     ctx.prefetch_file_size = stats.size;
@@ -107,6 +111,7 @@ bool process_inputs(runtrail_user_context& ctx, std::ostream& out) {
     const bool opened = ctx.pipe_input ? source.open_stdin()
                                        : source.open_walk(ctx.enum_dir, ctx.num_subdirs, ctx.include_filters);
     if (!opened) return false;
+    if (ctx.progress && !ctx.pipe_input) ctx.progress->watch_directory(&source.current_directory());
 
     const bool separators =
         !ctx.out_csv && !ctx.out_csvl2t && !ctx.out_bodyfile && !ctx.out_jsonl && ctx.verbose;
@@ -122,7 +127,9 @@ bool process_inputs(runtrail_user_context& ctx, std::ostream& out) {
         ctx.file_name = file_name_of(ctx.file_path);
         ctx.diag_line(ctx.file_path);
         result = output_prefetch_entry(out, ctx, buffers);
+        if (ctx.progress) ctx.progress->file_done(result);
         if (separators && result) out << k_separator_line;
     }
+    if (ctx.progress) ctx.progress->watch_directory(nullptr);  // the name source ends here
     return result;
 }
