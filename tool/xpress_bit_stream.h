@@ -30,8 +30,9 @@ constexpr unsigned k_buffer_bits = 64;
 constexpr unsigned k_refill_floor = 48;
 // The format's reader, once a symbol has been taken, holds 16 + (count mod 16) of our bits.
 constexpr unsigned k_reader_min_held = k_word_bits;
-// An unchecked top-up reads 8 bytes at `next`.
+// An unchecked top-up reads 8 bytes at `next` and moves it on by at most 3 words.
 constexpr size_t k_top_up_read_bytes = 8;
+constexpr size_t k_max_top_up_bytes = 6;
 
 inline uint16_t load_le16(const uint8_t* p) {
     uint16_t v;
@@ -72,9 +73,9 @@ struct bit_stream {
     // since every symbol takes at least one bit and a top-up stops below 64.
     void refill_fast(const uint8_t* in) {
         buf |= load_words4(in + next) >> count;
-        const unsigned filled = count | k_refill_floor;  // 48 + (count mod 16): whole words only
-        next += (filled - count) / (k_word_bits / k_word_bytes);
-        count = filled;
+        // Whole words up to 48 + (count mod 16) bits: (count | 48) - count = 48 & ~count bits.
+        next += (~count & k_refill_floor) / (k_word_bits / k_word_bytes);
+        count |= k_refill_floor;
     }
 
     // Top-up one word at a time; a word with fewer than two bytes left in the input reads as zero.

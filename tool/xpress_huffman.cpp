@@ -157,59 +157,65 @@ inline step_result step_checked(chunk_state& c, const uint16_t* table, const uin
 // The main loop. A top-up leaves at least 48 bits, and a symbol without a length escape takes
 // at most 30 (code and offset bits, both given by its table entry at once), so the next
 // symbol's entry is looked up before this symbol's bytes are written and before the next top-up.
+// The loop runs in rounds of as many symbols as surely fit in the room left: such a symbol
+// writes at most k_plain_copy_bytes (and advances at most 17), a top-up advances at most 6 bytes.
 step_result run_fast(chunk_state& c, const uint16_t* table, const uint8_t* in, size_t available, size_t out_limit) {
     if (available < k_fast_input_margin || out_limit < k_fast_output_margin) return step_result::next;
-    const size_t in_end = available - k_fast_input_margin;  // last `next` the loop may top up at
+    const size_t in_end = available - k_fast_input_margin;  // `next` up to which top-ups need no check
     uint8_t* const out = c.out;
-    uint8_t* op = out + c.pos;
     uint8_t* const op_end = out + (out_limit - k_fast_output_margin);
+    uint8_t* op = out + c.pos;
     bit_stream b = c.bits;
-    if (b.next > in_end || op >= op_end) return step_result::next;
 
     step_result res = step_result::next;
-    b.refill_fast(in);
-    uint16_t entry = table[b.peek_index()];
-    for (;;) {
-        const unsigned sym = entry & k_table_symbol_mask;
-        const unsigned bits = entry >> k_table_length_shift;
-        if ((sym & k_escape_symbol_mask) == k_escape_symbol_mask) {
-            // Long match: the extension interrupts the read-ahead; taken the checked way.
-            c.bits = b;
-            c.pos = static_cast<size_t>(op - out);
-            res = decode_match<false>(c, sym, bits, in, available);
-            b = c.bits;
-            op = out + c.pos;
-            if (res != step_result::next || op >= op_end || b.next > in_end) break;
-            b.refill_fast(in);
-            entry = table[b.peek_index()];
-            continue;
-        }
-        const uint64_t window = b.buf;  // this symbol's code and offset bits on top
-        b.take(bits);
-        entry = table[b.peek_index()];
-        if (sym < k_match_symbol_base) {
-            *op++ = static_cast<uint8_t>(sym);
-        } else {
-            const unsigned nbits = (sym >> k_match_offset_bits_shift) & k_match_offset_bits_mask;
-            const size_t base = size_t{1} << nbits;
-            const size_t offset = (static_cast<size_t>(window >> (xpress_bits::k_buffer_bits - bits)) & (base - 1)) + base;
-            const size_t length = (sym & k_match_length_code_mask) + k_min_match_length;
-            if (offset > static_cast<size_t>(op - out)) {  // would reach before the output start
-                res = step_result::fail;
+    while (op < op_end && b.next <= in_end) {
+        size_t round = std::min(static_cast<size_t>(op_end - op) / k_max_plain_match + 1,
+                                (in_end - b.next) / xpress_bits::k_max_top_up_bytes + 1);
+        b.refill_fast(in);
+        unsigned entry = table[b.peek_index()];
+        do {
+            const unsigned sym = entry & k_table_symbol_mask;
+            const unsigned bits = entry >> k_table_length_shift;
+            if (sym < k_match_symbol_base) {
+                b.take(bits);
+                entry = table[b.peek_index()];
+                *op++ = static_cast<uint8_t>(sym);
+            } else if ((sym & k_match_length_code_mask) != k_length_escape_code) {
+                const uint64_t window = b.buf;  // this symbol's code and offset bits on top
+                b.take(bits);
+                entry = table[b.peek_index()];
+                const unsigned nbits = (sym >> k_match_offset_bits_shift) & k_match_offset_bits_mask;
+                const size_t base = size_t{1} << nbits;
+                const size_t offset =
+                    (static_cast<size_t>(window >> (xpress_bits::k_buffer_bits - bits)) & (base - 1)) + base;
+                const size_t length = (sym & k_match_length_code_mask) + k_min_match_length;
+                if (offset > static_cast<size_t>(op - out)) {  // would reach before the output start
+                    c.bits = b;
+                    c.pos = static_cast<size_t>(op - out);
+                    return step_result::fail;
+                }
+                const uint8_t* src = op - offset;
+                if (offset >= k_copy_step) {
+                    copy8(op, src);
+                    copy8(op + k_copy_step, src + k_copy_step);
+                    if (length > 2 * k_copy_step) copy8(op + 2 * k_copy_step, src + 2 * k_copy_step);
+                } else {
+                    copy_exact(op, offset, length);
+                }
+                op += length;
+            } else {
+                // Long match: the extension interrupts the read-ahead; decoded the general way,
+                // then a new round starts.
+                c.bits = b;
+                c.pos = static_cast<size_t>(op - out);
+                res = decode_match<false>(c, sym, bits, in, available);
+                b = c.bits;
+                op = out + c.pos;
                 break;
             }
-            if (offset >= k_copy_step) {
-                const uint8_t* src = op - offset;
-                copy8(op, src);
-                copy8(op + k_copy_step, src + k_copy_step);
-                if (length > 2 * k_copy_step) copy8(op + 2 * k_copy_step, src + 2 * k_copy_step);
-            } else {
-                copy_exact(op, offset, length);
-            }
-            op += length;
-        }
-        if (op >= op_end || b.next > in_end) break;
-        b.refill_fast(in);
+            b.refill_fast(in);
+        } while (--round != 0);
+        if (res != step_result::next) break;
     }
     c.bits = b;
     c.pos = static_cast<size_t>(op - out);
