@@ -14,6 +14,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cstring>
 
 #include "xpress_adt.h"
@@ -89,6 +90,25 @@ inline void copy_match(uint8_t* out, size_t pos, size_t offset, size_t n, size_t
     } while (dst < end);
 }
 
+// A match symbol's fixed parts, for the main loop: it copies `length` bytes from
+// offset_base + (its offset bits & offset_mask).
+struct match_code {
+    uint32_t offset_mask;
+    uint32_t offset_base;
+    uint32_t length;
+    uint32_t unused;
+};
+struct match_code_table {
+    std::array<match_code, k_huffman_symbols - k_match_symbol_base> code;
+    constexpr match_code_table() : code{} {
+        for (unsigned s = 0; s < code.size(); ++s) {
+            const unsigned nbits = (s >> k_match_offset_bits_shift) & k_match_offset_bits_mask;
+            code[s] = {(1u << nbits) - 1, 1u << nbits, (s & k_match_length_code_mask) + k_min_match_length, 0};
+        }
+    }
+};
+constexpr match_code_table k_match_codes;
+
 enum class step_result { next, chunk_end, fail };
 
 struct chunk_state {
@@ -154,6 +174,12 @@ inline step_result step_checked(chunk_state& c, const uint16_t* table, const uin
     return step_result::next;
 }
 
+// A match with a length escape in the main loop; kept out of line, as it is rare.
+[[gnu::noinline]] step_result decode_long_match(chunk_state& c, unsigned sym, unsigned bits, const uint8_t* in,
+                                                size_t available) {
+    return decode_match<false>(c, sym, bits, in, available);
+}
+
 // The main loop. A top-up leaves at least 48 bits, and a symbol without a length escape takes
 // at most 30 (code and offset bits, both given by its table entry at once), so the next
 // symbol's entry is looked up before this symbol's bytes are written and before the next top-up.
@@ -184,31 +210,28 @@ step_result run_fast(chunk_state& c, const uint16_t* table, const uint8_t* in, s
                 const uint64_t window = b.buf;  // this symbol's code and offset bits on top
                 b.take(bits);
                 entry = table[b.peek_index()];
-                const unsigned nbits = (sym >> k_match_offset_bits_shift) & k_match_offset_bits_mask;
-                const size_t base = size_t{1} << nbits;
-                const size_t offset =
-                    (static_cast<size_t>(window >> (xpress_bits::k_buffer_bits - bits)) & (base - 1)) + base;
-                const size_t length = (sym & k_match_length_code_mask) + k_min_match_length;
+                const match_code& m = k_match_codes.code[sym - k_match_symbol_base];
+                // Rotated, the code and offset bits come to the bottom, the offset bits last.
+                const size_t offset = (std::rotl(window, static_cast<int>(bits)) & m.offset_mask) + m.offset_base;
                 if (offset > static_cast<size_t>(op - out)) {  // would reach before the output start
-                    c.bits = b;
-                    c.pos = static_cast<size_t>(op - out);
-                    return step_result::fail;
+                    res = step_result::fail;
+                    break;
                 }
                 const uint8_t* src = op - offset;
                 if (offset >= k_copy_step) {
                     copy8(op, src);
                     copy8(op + k_copy_step, src + k_copy_step);
-                    if (length > 2 * k_copy_step) copy8(op + 2 * k_copy_step, src + 2 * k_copy_step);
+                    if (m.length > 2 * k_copy_step) copy8(op + 2 * k_copy_step, src + 2 * k_copy_step);
                 } else {
-                    copy_exact(op, offset, length);
+                    copy_exact(op, offset, m.length);
                 }
-                op += length;
+                op += m.length;
             } else {
                 // Long match: the extension interrupts the read-ahead; decoded the general way,
                 // then a new round starts.
                 c.bits = b;
                 c.pos = static_cast<size_t>(op - out);
-                res = decode_match<false>(c, sym, bits, in, available);
+                res = decode_long_match(c, sym, bits, in, available);
                 b = c.bits;
                 op = out + c.pos;
                 break;
