@@ -236,7 +236,7 @@ step_result run_fast(chunk_state& c, const uint16_t* table, const uint8_t* in, s
                 op = out + c.pos;
                 break;
             }
-            b.refill_fast(in);
+            b.refill_fast_two_words(in);  // at least 18 bits are left after a symbol
         } while (--round != 0);
         if (res != step_result::next) break;
     }
