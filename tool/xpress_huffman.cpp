@@ -245,6 +245,19 @@ step_result run_fast(chunk_state& c, const uint16_t* table, const uint8_t* in, s
     return res;
 }
 
+// Writes n copies of a decode-table entry; n is a power of two. Long spans (short codes) are
+// written 8 entries per 16-byte move.
+inline void fill_entries(uint16_t* dst, size_t n, uint16_t entry) {
+    constexpr size_t k_entries_per_move = 8;
+    if (n < k_entries_per_move) {
+        for (size_t i = 0; i < n; ++i) dst[i] = entry;
+        return;
+    }
+    uint16_t pattern[k_entries_per_move];
+    for (uint16_t& e : pattern) e = entry;
+    for (size_t i = 0; i < n; i += k_entries_per_move) std::memcpy(dst + i, pattern, sizeof pattern);
+}
+
 }  // namespace
 
 bool build_table(xpress_adt& decoder, const uint8_t* chunk, size_t available) {
@@ -285,9 +298,10 @@ bool build_table(xpress_adt& decoder, const uint8_t* chunk, size_t available) {
             const unsigned offset_bits =
                 sym >= k_match_symbol_base ? (sym >> k_match_offset_bits_shift) & k_match_offset_bits_mask : 0;
             const uint16_t entry = static_cast<uint16_t>(sym | (len + offset_bits) << k_table_length_shift);
-            const size_t fill = std::min(span, k_huffman_decode_table_size - next);
-            std::fill_n(table + next, fill, entry);
-            next += fill;
+            // Spans are handed out longest first, so `next` is a multiple of `span` and the
+            // span fits in the table whenever it starts inside it.
+            fill_entries(table + next, span, entry);
+            next += span;
         }
     }
     // An incomplete code would leave entries of an earlier chunk (or zeros) in the table.
