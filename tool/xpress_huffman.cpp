@@ -220,7 +220,10 @@ step_result run_fast(chunk_state& c, const uint16_t* table, const uint8_t* in, s
                 const uint8_t* src = op - offset;
                 if (offset >= k_copy_step) {
                     copy8(op, src);
-                    copy8(op + k_copy_step, src + k_copy_step);
+                    // A match of up to 8 bytes (most are) moves its first 8 bytes once more into
+                    // the slack instead of reading the bytes just written: for offsets below 16
+                    // that read would have to wait for the first move to be stored.
+                    copy8(op + k_copy_step, m.length > k_copy_step ? src + k_copy_step : src);
                     if (m.length > 2 * k_copy_step) copy8(op + 2 * k_copy_step, src + 2 * k_copy_step);
                 } else {
                     copy_exact(op, offset, m.length);
