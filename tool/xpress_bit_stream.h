@@ -31,7 +31,7 @@ constexpr unsigned k_buffer_bits = 64;
 constexpr unsigned k_refill_floor = 48;
 // The format's reader, once a symbol has been taken, holds 16 + (count mod 16) of our bits.
 constexpr unsigned k_reader_min_held = k_word_bits;
-// An unchecked top-up reads 8 bytes at `next` and moves it on by at most 3 words.
+// refill_fast reads 8 bytes at `next` and moves it on by at most 3 words.
 constexpr size_t k_top_up_read_bytes = 8;
 constexpr size_t k_max_top_up_bytes = 6;
 

@@ -52,9 +52,13 @@ constexpr size_t k_fast_output_margin = 32;
 static_assert(k_fast_output_margin >= k_plain_copy_bytes);
 // Bytes past a match's end that copies may overwrite; they are cleared again when the chunk ends.
 constexpr size_t k_copy_slop = k_fast_output_margin;
-// The main loop runs while this many bytes remain at the next word: an 8-byte top-up, after an
-// extension of up to 3 bytes that begins at least one word before it.
+// A round of the main loop starts only this far from the end of the input. Its first top-up
+// reads 8 bytes at `next` and moves it on by up to 6, every later one reads 4 and moves it on
+// by up to 4, and a round takes no more symbols than 6-byte steps fit before the margin, so every
+// read ends at least 6 bytes before the end of the input. A length escape reads up to 3 bytes
+// from at least one word before `next`.
 constexpr size_t k_fast_input_margin = 16;
+static_assert(k_fast_input_margin >= xpress_bits::k_top_up_read_bytes + xpress_bits::k_max_top_up_bytes);
 
 inline void copy8(uint8_t* dst, const uint8_t* src) {
     uint64_t v;
@@ -90,13 +94,13 @@ inline void copy_match(uint8_t* out, size_t pos, size_t offset, size_t n, size_t
     } while (dst < end);
 }
 
-// A match symbol's fixed parts, for the main loop: it copies `length` bytes from
-// offset_base + (its offset bits & offset_mask).
+// A match symbol's fixed parts, for the main loop: it copies `length` bytes from offset
+// offset_base + (its offset bits & offset_mask). Looking them up is cheaper than working them out.
 struct match_code {
     uint32_t offset_mask;
     uint32_t offset_base;
     uint32_t length;
-    uint32_t unused;
+    uint32_t padding;  // 16-byte entries: the index is scaled by a shift
 };
 struct match_code_table {
     std::array<match_code, k_huffman_symbols - k_match_symbol_base> code;
@@ -183,8 +187,10 @@ inline step_result step_checked(chunk_state& c, const uint16_t* table, const uin
 // The main loop. A top-up leaves at least 48 bits, and a symbol without a length escape takes
 // at most 30 (code and offset bits, both given by its table entry at once), so the next
 // symbol's entry is looked up before this symbol's bytes are written and before the next top-up.
-// The loop runs in rounds of as many symbols as surely fit in the room left: such a symbol
-// writes at most k_plain_copy_bytes (and advances at most 17), a top-up advances at most 6 bytes.
+// The loop runs in rounds of as many symbols as surely fit in the room left, so that one counter
+// replaces the input and output checks: such a symbol advances the output by at most 17 bytes
+// (writing at most k_plain_copy_bytes) and a top-up the input by at most 6. A long match ends
+// the round.
 step_result run_fast(chunk_state& c, const uint16_t* table, const uint8_t* in, size_t available, size_t out_limit) {
     if (available < k_fast_input_margin || out_limit < k_fast_output_margin) return step_result::next;
     const size_t in_end = available - k_fast_input_margin;  // `next` up to which top-ups need no check
