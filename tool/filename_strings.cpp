@@ -38,7 +38,7 @@ bool read_filename_strings(std::map<uint64_t, std::string>& modules, std::u16str
             exe_name = current;
             searching = false;
         }
-        modules.emplace(pos, qn::utf16_units_to_utf8(current));
+        modules.emplace_hint(modules.end(), pos, qn::utf16_units_to_utf8(current));  // file order: append
         if (number >= string_count) break;
         pos += 2 * (run.units + 1);
     }

@@ -55,7 +55,7 @@ std::map<uint64_t, std::string> read_directories(qn::byte_view image, uint64_t p
         const uint64_t end = p + 2ULL * chars;
         if (end > length || !budget.take(2ULL * chars + 2 + k_entry_charge)) return dirs;
         read_utf16_units(image, p, chars, units);
-        dirs.emplace(++n, qn::utf16_units_to_utf8(units));
+        dirs.emplace_hint(dirs.end(), ++n, qn::utf16_units_to_utf8(units));  // numbered in order: append
         p = end + 2;
     }
     return dirs;
