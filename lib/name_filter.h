@@ -14,6 +14,8 @@ struct filter_entry {
     bool match_all = false;
     bool leading_star = false;
     bool trailing_star = false;
+    std::string pattern_utf8;       // pattern as UTF-8 bytes: names are matched byte-wise, so a
+                                    // name that is not valid UTF-8 is still matched, never lost
 };
 
 std::vector<filter_entry> parse_filter(std::string_view value);

@@ -2,9 +2,9 @@
 // of a depth-first directory walk (-enumdir, -num_subdirs).
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <cstdio>
-#include <deque>
 #include <string>
 #include <utility>
 #include <vector>
@@ -15,6 +15,9 @@ namespace qnportdir {
 
 class stdin_stream_ex {
 public:
+    // Bytes of one read: a longer line is delivered in pieces of k_line_buffer_size - 1 bytes.
+    static constexpr size_t k_line_buffer_size = 4096;
+
     explicit stdin_stream_ex(std::FILE* input = stdin);
     virtual ~stdin_stream_ex();
 
@@ -25,14 +28,26 @@ public:
     // The directory the walk listed last (for progress display); empty in standard-input mode.
     const std::string& current_directory() const { return current_directory_; }
 
+    // What the walk holds right now: accepted files of the directory listed last, and directories
+    // waiting to be listed.
+    size_t pending_file_count() const { return pending_files_.size(); }
+    size_t pending_dir_count() const { return pending_dirs_.size(); }
+
 private:
     bool read_line(std::string& line, bool strip);
     bool next_walk_name(std::string& name);
+    void reset_walk();
+    void expand_root();
+    void list_pending_directory(const std::string& directory, uint32_t depth);
 
     std::FILE* input_;
     std::vector<char> buffer_;
-    std::deque<std::pair<std::u32string, uint32_t>> pending_dirs_;
-    std::deque<std::u32string> pending_files_;
+    // Walk state. Paths are kept as the bytes the file system gave, so that a name which is not
+    // valid UTF-8 is delivered as it is rather than lost in a conversion. Both are stacks.
+    std::vector<std::pair<std::string, uint32_t>> pending_dirs_;
+    std::vector<std::string> pending_files_;
+    std::string root_;  // the -enumdir value, expanded on the first request
+    bool root_pending_ = false;
     uint32_t max_depth_ = 1;
     std::vector<filter_entry> filters_;
     bool walk_mode_ = false;

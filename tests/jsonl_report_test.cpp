@@ -1,0 +1,276 @@
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+
+#include "json_check.h"
+#include "json_text.h"
+#include "jsonl_report.h"
+#include "qn_string.h"
+#include "report_writers.h"
+#include "writer_test_support.h"
+
+using namespace writer_test;
+
+namespace {
+
+std::string run_jsonl(runtrail_user_context& ctx) {
+    std::ostringstream out;
+    EXPECT_EQ(write_jsonl_report(out, ctx), 1);
+    return out.str();
+}
+
+// Days since 1970-01-01 of a proleptic Gregorian date.
+int64_t days_from_civil(int64_t y, unsigned m, unsigned d) {
+    y -= m <= 2;
+    const int64_t era = (y >= 0 ? y : y - 399) / 400;
+    const auto yoe = static_cast<unsigned>(y - era * 400);
+    const unsigned doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
+    const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+    return era * 146097 + static_cast<int64_t>(doe) - 719468;
+}
+
+// "YYYY-MM-DDThh:mm:ss.fffffffZ" back to a FILETIME; 0 when the text has another shape.
+uint64_t filetime_of_iso(const std::string& text) {
+    unsigned y, mo, d, h, mi, s;
+    unsigned long long frac;
+    char tail = 0;
+    int used = 0;
+    if (text.size() != 28 || text[19] != '.' ||
+        std::sscanf(text.c_str(), "%4u-%2u-%2uT%2u:%2u:%2u.%7llu%c%n", &y, &mo, &d, &h, &mi, &s, &frac, &tail,
+                    &used) != 8 ||
+        tail != 'Z' || used != 28)
+        return 0;
+    const int64_t seconds = days_from_civil(y, mo, d) * 86400 + h * 3600 + mi * 60 + s;
+    return static_cast<uint64_t>(seconds + 11644473600LL) * 10'000'000ULL + frac;
+}
+
+// A time field: null exactly when the FILETIME is not valid, otherwise a text that converts
+// back to the very same 100 ns value.
+void expect_time(const json_check::value* v, uint64_t filetime, const char* what) {
+    ASSERT_NE(v, nullptr) << what;
+    const bool valid = qn::time(static_cast<int64_t>(filetime), qn::type_filetime).valid;
+    if (!valid) {
+        EXPECT_TRUE(v->is_null()) << what << " " << v->text;
+        return;
+    }
+    ASSERT_EQ(v->kind, json_check::value::string_kind) << what;
+    EXPECT_EQ(filetime_of_iso(v->text), filetime) << what << " " << v->text;
+}
+
+void expect_text(const json_check::value* v, const std::string& expected, const char* what) {
+    ASSERT_NE(v, nullptr) << what;
+    ASSERT_EQ(v->kind, json_check::value::string_kind) << what;
+    EXPECT_EQ(v->text, qn::sanitize_utf8(expected)) << what;
+}
+
+void expect_number(const json_check::value* v, uint64_t expected, const char* what) {
+    ASSERT_NE(v, nullptr) << what;
+    ASSERT_EQ(v->kind, json_check::value::number_kind) << what;
+    EXPECT_EQ(v->text, std::to_string(expected)) << what;
+}
+
+}  // namespace
+
+// Checks one JSON line against the context it was written from (also used by the real-file test).
+void expect_jsonl_matches_context(const std::string& line, const runtrail_user_context& ctx) {
+    ASSERT_EQ(line.find('\n'), std::string::npos);
+    const auto doc = json_check::parse(line);
+    ASSERT_TRUE(doc.has_value()) << "not valid JSON: " << line;
+    ASSERT_EQ(doc->kind, json_check::value::object_kind);
+    const std::vector<std::string> keys = {"file_path", "file_name", "file_size", "modified", "accessed",
+                                           "changed", "version", "version_label", "exe_name", "target_path",
+                                           "run_count", "last_run", "previous_runs", "modules", "volumes"};
+    ASSERT_EQ(doc->members.size(), keys.size());
+    for (size_t i = 0; i < keys.size(); ++i) EXPECT_EQ(doc->members[i].first, keys[i]);
+
+    expect_text(doc->find("file_path"), ctx.file_path, "file_path");
+    expect_text(doc->find("file_name"), ctx.file_name, "file_name");
+    expect_number(doc->find("file_size"), ctx.prefetch_file_size, "file_size");
+    expect_time(doc->find("modified"), ctx.prefetch_file_times[k_file_time_modified], "modified");
+    expect_time(doc->find("accessed"), ctx.prefetch_file_times[k_file_time_accessed], "accessed");
+    expect_time(doc->find("changed"), ctx.prefetch_file_times[k_file_time_changed], "changed");
+    expect_number(doc->find("version"), ctx.format_version, "version");
+    expect_text(doc->find("version_label"), ctx.source_label, "version_label");
+    expect_text(doc->find("exe_name"), ctx.exe_name, "exe_name");
+    expect_text(doc->find("target_path"), ctx.target_path, "target_path");
+    expect_number(doc->find("run_count"), ctx.run_count, "run_count");
+    expect_time(doc->find("last_run"), ctx.last_run_time, "last_run");
+
+    const auto* prev = doc->find("previous_runs");
+    ASSERT_EQ(prev->kind, json_check::value::array_kind);
+    ASSERT_EQ(prev->items.size(), ctx.prev_run_times.size());
+    size_t i = 0;
+    for (uint64_t t : ctx.prev_run_times) expect_time(&prev->items[i++], t, "previous_runs");
+
+    const auto* modules = doc->find("modules");
+    ASSERT_EQ(modules->kind, json_check::value::array_kind);
+    ASSERT_EQ(modules->items.size(), ctx.modules.size());
+    i = 0;
+    for (const auto& [offset, name] : ctx.modules) expect_text(&modules->items[i++], name, "module");
+
+    const auto* volumes = doc->find("volumes");
+    ASSERT_EQ(volumes->kind, json_check::value::array_kind);
+    ASSERT_EQ(volumes->items.size(), ctx.volume_paths.size());
+    for (size_t v = 0; v < ctx.volume_paths.size(); ++v) {
+        const auto& volume = volumes->items[v];
+        ASSERT_EQ(volume.members.size(), 4u);
+        expect_text(volume.find("device_path"), ctx.volume_paths[v], "device_path");
+        char serial[16];
+        std::snprintf(serial, sizeof serial, "%04x-%04x", ctx.volume_serials[v] >> 16,
+                      ctx.volume_serials[v] & 0xFFFF);
+        expect_text(volume.find("serial"), serial, "serial");
+        expect_time(volume.find("created"), ctx.volume_times[v], "created");
+        const auto* dirs = volume.find("directories");
+        ASSERT_EQ(dirs->items.size(), ctx.volume_dirs[v].size());
+        size_t d = 0;
+        for (const auto& [position, dir] : ctx.volume_dirs[v]) expect_text(&dirs->items[d++], dir, "directory");
+    }
+}
+
+TEST(JsonlReport, OneLineHoldingEveryParsedValue) {
+    runtrail_user_context ctx;
+    fill_record(ctx);
+    ctx.out_jsonl = true;
+    ctx.run_count = 4;
+    ctx.prev_run_times = {k_run - 20'000'000, k_run - 10'000'000};
+    const std::string output = run_jsonl(ctx);
+    const auto lines = lines_of(output);
+    ASSERT_EQ(lines.size(), 1u);
+    ASSERT_EQ(output.back(), '\n');
+    expect_jsonl_matches_context(lines[0], ctx);
+    // The stored 100 ns value survives in the text.
+    EXPECT_NE(lines[0].find("\"last_run\":\"2014-03-05T12:34:56.7891234Z\""), std::string::npos) << lines[0];
+    EXPECT_NE(lines[0].find("\"serial\":\"1a2b-3c4d\""), std::string::npos);
+    EXPECT_NE(lines[0].find("\"version\":30,\"version_label\":\"Win10 Prefetch\""), std::string::npos);
+
+    ctx.out_jsonl = false;
+    std::ostringstream out;
+    EXPECT_EQ(write_jsonl_report(out, ctx), 0);
+    EXPECT_TRUE(out.str().empty());
+}
+
+TEST(JsonlReport, TimesThatAreNotValidAreNull) {
+    runtrail_user_context ctx;
+    fill_record(ctx);
+    ctx.out_jsonl = true;
+    ctx.last_run_time = 0;
+    ctx.prefetch_file_times[k_file_time_modified] = 0x8000000000000000ULL;
+    ctx.prefetch_file_times[k_file_time_accessed] = 441796896000000000ULL;  // 3001-01-01
+    ctx.prefetch_file_times[k_file_time_changed] = 116444735990000000ULL;   // 1969-12-31 23:59:59: valid
+    ctx.prev_run_times = {116444736000000000ULL, k_run};
+    ctx.volume_times = {1};  // 1601-01-01: before 1900, not valid
+    const auto line = lines_of(run_jsonl(ctx)).at(0);
+    expect_jsonl_matches_context(line, ctx);
+    EXPECT_NE(line.find("\"modified\":null,\"accessed\":null,\"changed\":\"1969-12-31T23:59:59.0000000Z\""),
+              std::string::npos)
+        << line;
+    EXPECT_NE(line.find("\"last_run\":null,\"previous_runs\":[null,\"2014-03-05T12:34:56.7891234Z\"]"),
+              std::string::npos);
+    EXPECT_NE(line.find("\"created\":null"), std::string::npos);
+    EXPECT_EQ(json_time(94354848000000000ULL), "\"1900-01-01T00:00:00.0000000Z\"");
+    EXPECT_EQ(json_time(441796895999999999ULL), "\"3000-12-31T23:59:59.9999999Z\"");
+}
+
+TEST(JsonlReport, HostileTextsStayValidJson) {
+    std::string controls;
+    for (int c = 1; c < 0x20; ++c) controls.push_back(static_cast<char>(c));
+    controls.push_back(0x7F);
+    const uint16_t broken_utf16[] = {0x0041, 0xD800, 0x0042, 0xDC00, 0xD83D, 0xDE00, 0xDBFF};
+    const std::string from_utf16 = qn::utf16_units_to_utf8(broken_utf16, 7);
+    const std::string invalid_utf8 = "a\xFF" "b\xC0\x80" "c\xE2\x82" "d\xED\xA0\x80" "e\xF4\x90\x80\x80";
+
+    runtrail_user_context ctx;
+    fill_record(ctx);
+    ctx.out_jsonl = true;
+    ctx.file_path = "C:\\dir\\\"quoted\"\\name.pf";
+    ctx.file_name = invalid_utf8;
+    ctx.exe_name = from_utf16;
+    ctx.target_path = controls;
+    ctx.source_label = std::string("nul\0inside", 10);
+    ctx.modules = {{1, "\\\\\"\\u0041\""}, {2, "line\u2028sep\u2029para"}, {3, ""}, {4, "}\",{\"x\":["}};
+    ctx.volume_paths = {"\\\\?\\\"\\"};
+    ctx.volume_dirs = {{{1, std::string("\r\n\t\b\f")}}};
+    const std::string output = run_jsonl(ctx);
+    const auto lines = lines_of(output);
+    ASSERT_EQ(lines.size(), 1u);
+    for (unsigned char c : lines[0]) EXPECT_GE(c, 0x20) << "raw control character in the line";
+    expect_jsonl_matches_context(lines[0], ctx);
+
+    // The escapes themselves.
+    EXPECT_EQ(qn::json_string("a\"b\\c\x01\x1F\x7F"), "\"a\\\"b\\\\c\\u0001\\u001f\\u007f\"");
+    EXPECT_EQ(qn::json_string("\xFF"), "\"\xEF\xBF\xBD\"");
+    EXPECT_EQ(qn::json_string("\xE2\x80\xA8"), "\"\\u2028\"");
+    EXPECT_EQ(qn::json_string("\xE2\x80\xA7\xE2\x82\xAC"), "\"\xE2\x80\xA7\xE2\x82\xAC\"");
+    EXPECT_EQ(qn::json_string(""), "\"\"");
+}
+
+TEST(JsonlReport, JqReadsTheOutput) {
+    if (std::system("command -v jq >/dev/null 2>&1") != 0)
+        GTEST_SKIP() << "jq is not installed (.ci/install-test-tools installs it)";
+    runtrail_user_context ctx;
+    fill_record(ctx);
+    ctx.out_jsonl = true;
+    std::string output = run_jsonl(ctx);
+    ctx.file_name = std::string("q\"\\\x01\xFF\n");
+    ctx.exe_name = "\xED\xA0\x80";
+    output += run_jsonl(ctx);
+    const std::string path = ::testing::TempDir() + "runtrail_jq_input.jsonl";
+    std::ofstream(path, std::ios::binary) << output;
+    const std::string command = "jq -c '[.file_name, .run_count, .volumes[0].serial]' < '" + path + "' > '" + path +
+                                ".out' 2>&1";
+    ASSERT_EQ(std::system(command.c_str()), 0);
+    std::ifstream in(path + ".out");
+    std::stringstream result;
+    result << in.rdbuf();
+    EXPECT_EQ(result.str(),
+              "[\"CALC.EXE-77FDF17F.pf\",1,\"1a2b-3c4d\"]\n"
+              "[\"q\\\"\\\\\\u0001\xEF\xBF\xBD\\n\",1,\"1a2b-3c4d\"]\n");
+    std::remove(path.c_str());
+    std::remove((path + ".out").c_str());
+}
+
+TEST(JsonlReport, TestReaderRejectsWhatIsNotStrictJson) {
+    // The checker the tests above rely on must refuse malformed lines, or they prove nothing.
+    for (const char* bad : {"{\"a\":1,}", "{\"a\":1,\"a\":2}", "[\"\x01\"]", "[\"\\ud800\"]", "[\"\\udc00x\"]",
+                            "[\"\xFF\"]", "[\"\\x\"]", "[01]", "{\"a\":1} x", "{'a':1}", "[1.]", "nul"}) {
+        EXPECT_FALSE(json_check::parse(bad).has_value()) << bad;
+    }
+    for (const char* good : {"{\"a\":[1,-2.5e3,null,true,false,\"\\ud83d\\ude00\\/\"]}", "[]", "{}", "\"\""}) {
+        EXPECT_TRUE(json_check::parse(good).has_value()) << good;
+    }
+}
+
+TEST(JsonlReport, EveryRealFileGivesJsonEqualToItsParse) {
+    REQUIRE_PARSER();
+    std::string all;
+    size_t parsed = 0;
+    for (const auto& path : data_files()) {
+        runtrail_user_context ctx;
+        const std::string relative = std::filesystem::relative(path, RUNTRAIL_TEST_DATA).string();
+        if (!load_data_file(ctx, relative)) continue;
+        SCOPED_TRACE(relative);
+        ++parsed;
+        ctx.out_jsonl = true;
+        const std::string output = run_jsonl(ctx);
+        const auto lines = lines_of(output);
+        ASSERT_EQ(lines.size(), 1u);
+        expect_jsonl_matches_context(lines[0], ctx);
+        if (relative == "Win10/CALC.EXE-3FBEF7FD.pf") {
+            // Slot 1 at 0x80 of the decompressed image: 0x01D14CBC951EFB78.
+            EXPECT_NE(lines[0].find("\"last_run\":\"2016-01-11T22:08:20.9853304Z\""), std::string::npos);
+        }
+        all += output;
+    }
+    EXPECT_GE(parsed, 50u);
+
+    if (std::system("command -v jq >/dev/null 2>&1") == 0) {
+        const std::string path = ::testing::TempDir() + "runtrail_all.jsonl";
+        std::ofstream(path, std::ios::binary) << all;
+        const std::string command = "jq -e . < '" + path + "' > /dev/null";
+        EXPECT_EQ(std::system(command.c_str()), 0) << "jq refused the JSON Lines of the real files";
+        std::remove(path.c_str());
+    }
+}

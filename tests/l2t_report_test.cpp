@@ -1,0 +1,216 @@
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+#include "l2t_report.h"
+#include "report_writers.h"
+#include "writer_test_support.h"
+
+using namespace writer_test;
+
+namespace {
+
+constexpr const char* k_header =
+    "date,time,timezone,MACB,source,sourcetype,type,user,host,short,desc,version,filename,inode,notes,format,extra";
+constexpr const char* k_tail =
+    "CALC.EXE-77FDF17F.pf [CALC.EXE executed],Module list: CALC.EXE; NTDLL.DLL,2,"
+    "/evidence/Prefetch/CALC.EXE-77FDF17F.pf,,Run count: 1,runtrail (kelvane),"
+    "Volume name; serial#; date: [\\VOLUME{01d0}; 1a2b-3c4d; 2014-03-04 12:34:56.789]";
+
+std::string run_l2t(runtrail_user_context& ctx) {
+    std::ostringstream out;
+    EXPECT_EQ(write_l2t_report(out, ctx), 1);
+    return out.str();
+}
+
+// Every line has 17 fields and holds neither CR nor (inside) LF.
+void expect_well_formed(const std::string& output, char separator) {
+    for (const auto& line : lines_of(output)) {
+        EXPECT_EQ(line.find('\r'), std::string::npos) << line;
+        EXPECT_EQ(split(line, separator).size(), 17u) << line;
+    }
+}
+
+}  // namespace
+
+TEST(L2tReport, RunOnceGivesThreeLinesWithLastRunAndCreatedTogether) {
+    REQUIRE_DATE_FORMATTER();
+    runtrail_user_context ctx;
+    fill_record(ctx);
+    set_l2t_options(ctx);
+    const auto lines = lines_of(run_l2t(ctx));
+    ASSERT_EQ(lines.size(), 4u);
+    EXPECT_EQ(lines[0], k_header);
+    EXPECT_EQ(lines[1], std::string("2014-03-05, 12:34:56.789,UTC,..CB,PREFETCH,Win10 Prefetch,Last Run; Created,,,") +
+                            k_tail);
+    EXPECT_EQ(lines[2], std::string("2014-03-05, 12:35:01.889,UTC,M...,PREFETCH,Win10 Prefetch,Last Modified,,,") +
+                            k_tail);
+    EXPECT_EQ(lines[3], std::string("2014-03-05, 12:35:56.789,UTC,.A..,PREFETCH,Win10 Prefetch,Last Access,,,") +
+                            k_tail);
+
+    // The header is written once per run.
+    const auto again = lines_of(run_l2t(ctx));
+    ASSERT_EQ(again.size(), 3u);
+    EXPECT_NE(again[0], k_header);
+
+    // Not the selected output: nothing written.
+    ctx.out_csvl2t = false;
+    std::ostringstream out;
+    EXPECT_EQ(write_l2t_report(out, ctx), 0);
+    EXPECT_TRUE(out.str().empty());
+}
+
+TEST(L2tReport, EarlierRunsGetOneLineEachAndThePluralFollowsTheRunCount) {
+    REQUIRE_DATE_FORMATTER();
+    runtrail_user_context ctx;
+    fill_record(ctx);
+    set_l2t_options(ctx);
+    ctx.user_name = "examiner";
+    ctx.host_name = "lab1";
+    ctx.run_count = 5;
+    ctx.prev_run_times = {k_run - 40'000'000, k_run - 30'000'000, k_run - 20'000'000, k_run - 10'000'000};
+    const auto lines = lines_of(run_l2t(ctx));
+    // Header, M, A, C (B is the changed time, a day earlier), B, then four earlier runs.
+    ASSERT_EQ(lines.size(), 9u);
+    const std::string notes =
+        "Run count: 5 [Previous times run: 2014-03-05 12:34:52.789; 2014-03-05 12:34:53.789; "
+        "2014-03-05 12:34:54.789; 2014-03-05 12:34:55.789]";
+    EXPECT_EQ(lines[1], "2014-03-04, 12:34:56.789,UTC,...B,PREFETCH,Win10 Prefetch,Created,examiner,lab1,"
+                        "CALC.EXE-77FDF17F.pf [CALC.EXE executed],Module list: CALC.EXE; NTDLL.DLL,2,"
+                        "/evidence/Prefetch/CALC.EXE-77FDF17F.pf,," +
+                            notes + ",runtrail (kelvane),Volume name; serial#; date: [\\VOLUME{01d0}; 1a2b-3c4d; "
+                                    "2014-03-04 12:34:56.789]");
+    EXPECT_EQ(split(lines[2], ',')[3], "..C.");
+    EXPECT_EQ(lines[5], "2014-03-05, 12:34:52.789,UTC,MAC.,PREFETCH,Win10 Prefetch,Modified; Access; Run,examiner,"
+                        "lab1,CALC.EXE-77FDF17F.pf [CALC.EXE executed],Modules for last run are at record w/ same "
+                        "name at time: 2014-03-05 12:34:56.789,2,/evidence/Prefetch/CALC.EXE-77FDF17F.pf,,Not last "
+                        "time run  but a previous time run.,runtrail (kelvane),");
+    EXPECT_EQ(split(lines[8], ',')[1], " 12:34:55.789");
+    expect_well_formed(run_l2t(ctx), ',');
+
+    // Run count 2: singular.
+    ctx.run_count = 2;
+    ctx.prev_run_times = {k_run - 10'000'000};
+    const auto two = lines_of(run_l2t(ctx));
+    EXPECT_EQ(split(two[0], ',')[14], "Run count: 2 [Previous time run: 2014-03-05 12:34:55.789]");
+
+    // Without show_prev_times: no earlier-run lines and a plain run count.
+    ctx.show_prev_times = false;
+    const auto plain = lines_of(run_l2t(ctx));
+    ASSERT_EQ(plain.size(), 4u);
+    EXPECT_EQ(split(plain[0], ',')[14], "Run count: 2");
+}
+
+TEST(L2tReport, ModuleListShortNamesOnceInCaseInsensitiveOrderUnlessVerbose) {
+    runtrail_user_context ctx;
+    fill_record(ctx);
+    set_l2t_options(ctx);
+    ctx.modules = {{0x100, "\\VOLUME{1}\\WINDOWS\\SYSTEM32\\NTDLL.DLL"},
+                   {0x200, "\\VOLUME{1}\\WINDOWS\\SYSWOW64\\ntdll.dll"},
+                   {0x300, "b.dll"},
+                   {0x400, "\\VOLUME{1}\\APP\\Ab,c.DLL"}};
+    auto lines = lines_of(run_l2t(ctx));
+    ASSERT_GE(lines.size(), 2u);
+    // The comma inside a name becomes a space; the first spelling of NTDLL.DLL is kept.
+    EXPECT_EQ(split(lines[1], ',')[10], "Module list: Ab c.DLL; b.dll; NTDLL.DLL");
+
+    ctx.verbose = true;
+    lines = lines_of(run_l2t(ctx));
+    EXPECT_EQ(split(lines[0], ',')[10],
+              "Module list: \\VOLUME{1}\\WINDOWS\\SYSTEM32\\NTDLL.DLL; \\VOLUME{1}\\WINDOWS\\SYSWOW64\\ntdll.dll; "
+              "b.dll; \\VOLUME{1}\\APP\\Ab c.DLL");
+
+    ctx.modules.clear();
+    ctx.volume_paths.clear();
+    ctx.volume_times.clear();
+    ctx.volume_serials.clear();
+    ctx.volume_dirs.clear();
+    lines = lines_of(run_l2t(ctx));
+    EXPECT_EQ(split(lines[0], ',')[10], "");
+    EXPECT_EQ(split(lines[0], ',')[16], "");
+}
+
+TEST(L2tReport, TimeFieldsFollowPaddingAndPairing) {
+    REQUIRE_DATE_FORMATTER();
+    runtrail_user_context ctx;
+    fill_record(ctx);
+    set_l2t_options(ctx);
+    ctx.compact_fields = true;  // -no_whitespace
+    ctx.pad_separator = false;
+    auto lines = lines_of(run_l2t(ctx));
+    EXPECT_EQ(lines[1].substr(0, 35), "2014-03-05,12:34:56.789,UTC,..CB,PR");
+
+    ctx.compact_fields = false;
+    ctx.pair_datetime = true;
+    ctx.header_pending = true;
+    compile_formats(ctx);
+    lines = lines_of(run_l2t(ctx));
+    EXPECT_EQ(lines[0].substr(0, 24), "date/time,timezone,MACB,");
+    EXPECT_EQ(lines[1].substr(0, 34), " 2014-03-05 12:34:56.789,UTC,..CB,");
+    for (size_t i = 1; i < lines.size(); ++i) EXPECT_EQ(split(lines[i], ',').size(), 16u) << lines[i];
+}
+
+TEST(L2tReport, TimesThatAreNotValidGiveNoLineAndNoMadeUpDate) {
+    runtrail_user_context ctx;
+    fill_record(ctx);
+    set_l2t_options(ctx);
+    ctx.prefetch_file_times[k_file_time_modified] = 0;
+    ctx.prefetch_file_times[k_file_time_accessed] = 0x8000000000000000ULL;
+    ctx.last_run_time = 441796896000000000ULL;  // 3001-01-01: not valid
+    ctx.run_count = 3;
+    ctx.prefetch_file_times[k_file_time_changed] = 116444736000000000ULL;  // first second of 1970
+    ctx.prev_run_times = {0xFFFFFFFFFFFFFFFFULL};
+    const auto lines = lines_of(run_l2t(ctx));
+    ASSERT_EQ(lines.size(), 1u);  // the header alone
+    EXPECT_EQ(lines[0], k_header);
+}
+
+TEST(L2tReport, HostileTextsNeverSplitALineOrAddAField) {
+    runtrail_user_context ctx;
+    fill_record(ctx);
+    set_l2t_options(ctx);
+    ctx.file_path = "/evidence/a,b\nc\rd\r\ne.pf";
+    ctx.file_name = "a,b\nc\rd\r\ne.pf";
+    ctx.exe_name = "X,\r\nY";
+    ctx.source_label = "Win10,\nPrefetch";
+    ctx.user_name = "us,er\n";
+    ctx.host_name = "ho\rst,";
+    ctx.program_name = "run,\ntrail";
+    ctx.modules = {{1, "\\A\\mod\nule,.dll"}};
+    ctx.volume_paths = {"\\VOL,\r\nUME"};
+    ctx.prev_run_times = {k_run - 10'000'000};
+    ctx.run_count = 2;
+    const std::string output = run_l2t(ctx);
+    const auto lines = lines_of(output);
+    ASSERT_EQ(lines.size(), 1u + 4u + 1u);  // header, M, A, C, B, one earlier run
+    expect_well_formed(output, ',');
+    if (line_break_marker_ready()) {
+        EXPECT_NE(lines[1].find("a b[LF]c[CR]d[CRLF]e.pf [X [CRLF]Y executed]"), std::string::npos) << lines[1];
+    }
+
+    // A separator with no replacement character configured (a tab, or ";") is still taken out
+    // of every value.
+    for (const char* separator : {"\t", ";"}) {
+        runtrail_user_context tab;
+        fill_record(tab);
+        set_l2t_options(tab);
+        tab.separator = separator;
+        tab.field_sep_char = 0;
+        tab.field_sep_replacement = 0;
+        tab.file_name = std::string("a") + separator + "b.pf";
+        tab.user_name = std::string("u") + separator;
+        const std::string out = run_l2t(tab);
+        ASSERT_EQ(lines_of(out).size(), 4u);
+        expect_well_formed(out, separator[0]);
+    }
+}
+
+TEST(L2tReport, FieldTextMarksEveryLineBreakAndReplacesTheSeparator) {
+    l2t_record record;  // defaults: "," replaced by a space
+    const std::string marked = l2t_field_text("a,b\r\nc\nd\re", record);
+    EXPECT_EQ(marked.find_first_of("\r\n,"), std::string::npos) << marked;
+    if (line_break_marker_ready()) {
+        EXPECT_EQ(marked, "a b[CRLF]c[LF]d[CR]e");
+    }
+    EXPECT_EQ(l2t_field_text("lone\rcr", record).find('\r'), std::string::npos);
+}
