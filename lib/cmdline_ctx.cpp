@@ -47,6 +47,10 @@ cmdline_ctx::~cmdline_ctx() {
     // Everything here is best effort: a failure is skipped silently.
     try {
         if (clear_progress) clear_progress_line();
+        if (!closing_note.empty()) {
+            std::fputs(closing_note.c_str(), stderr);
+            std::fflush(stderr);
+        }
         if (timer_start != 0) {
             const std::string text = elapsed_text();
             if (profile) {

@@ -32,6 +32,8 @@ public:
     std::string diag_path;
     std::string signal_text;
     signal_handler signal_callback;
+    // Written to standard error right after the progress line is erased (the multi-file summary).
+    std::string closing_note;
 };
 
 // Current wall-clock time as seconds << 32 | fraction in units of 2^-32 s.

@@ -293,8 +293,11 @@ TEST(Container, TruncatedAndBitFlippedRealFilesStayInBounds) {
     }
 }
 
-TEST(Container, CompressedFilesParseWithTheirRunCount) {
+// The Windows 10 files' parse results are checked in full by windows10_answers_test.cpp; the
+// compressed Windows 11 files hold version 30 images too.
+TEST(Container, CompressedWindows11FilesParseWithTheirRunCount) {
     for (const auto& rf : k_real_files) {
+        if (std::string(rf.path).rfind("Win11/", 0) != 0) continue;
         SCOPED_TRACE(rf.path);
         const auto raw = read_data(rf.path);
         runtrail_user_context ctx;

@@ -1,5 +1,6 @@
 // runtrail: reports what Windows Prefetch files say about the programs they belong to.
 #include <sys/time.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <iostream>
@@ -14,6 +15,7 @@
 #include "process_inputs.h"
 #include "qn_string.h"
 #include "qn_time.h"
+#include "run_progress.h"
 #include "runtrail_user_context.h"
 #include "tool_options.h"
 
@@ -65,9 +67,18 @@ int run(int argc, char** argv, cmdline_ctx& run_ctx) {
     // JSON Lines output stays pure JSON: one object per line and nothing else.
     if (!ctx.out_jsonl) *out << header << '\n';
 
+    // Multi-file runs keep counts for the closing summary and, when standard error is a terminal
+    // that the reports do not also go to, a status line. -quiet asks for neither.
+    std::unique_ptr<run_progress> progress;
     bool processed;
     if (ctx.pipe_input || ctx.enum_dir_given) {
+        if (ctx.show_progress) {
+            const bool reports_on_terminal = ctx.results_path.empty() && ::isatty(STDOUT_FILENO);
+            progress = std::make_unique<run_progress>(stderr, ::isatty(STDERR_FILENO) && !reports_on_terminal);
+            ctx.progress = progress.get();
+        }
         processed = process_inputs(ctx, *out);
+        if (progress) run_ctx.closing_note = progress->summary();
     } else if (args.size() == 2) {
         ctx.file_path = qn::expand_env_vars(args[1], true);
         processed = process_inputs(ctx, *out);
@@ -76,14 +87,21 @@ int run(int argc, char** argv, cmdline_ctx& run_ctx) {
         processed = true;
     }
 
-    // A report that did not reach its destination is not a success; say so once.
+    // A report that did not reach its destination is not a success; say so once (on a line of
+    // its own: the status line is erased first; otherwise the end-of-run erase clears it).
     bool written;
     if (results.is_open()) {
         written = results.close();
-        if (!written) std::fprintf(stderr, "prob writing results file: %s\n", ctx.results_path.c_str());
+        if (!written) {
+            if (progress) progress->hide();
+            std::fprintf(stderr, "prob writing results file: %s\n", ctx.results_path.c_str());
+        }
     } else {
         written = static_cast<bool>(std::cout.flush()) && std::fflush(stdout) == 0;
-        if (!written) std::fputs("prob writing to standard output\n", stderr);
+        if (!written) {
+            if (progress) progress->hide();
+            std::fputs("prob writing to standard output\n", stderr);
+        }
     }
     return processed && written ? k_exit_ok : k_exit_failed;
 }

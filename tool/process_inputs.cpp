@@ -13,6 +13,7 @@
 #include "prefetch_parser.h"
 #include "qn_string.h"
 #include "report_writers.h"
+#include "run_progress.h"
 #include "runtrail_user_context.h"
 
 namespace {
@@ -38,7 +39,10 @@ std::string file_name_of(const std::string& path) {
 bool read_prefetch_file(runtrail_user_context& ctx) {
     std::vector<uint8_t> buffer;
     if (!uni::read_file(buffer, ctx.file_path, k_prefetch_read_cap)) {
-        if (ctx.show_progress) std::fprintf(stderr, "prob reading file %s\n", ctx.file_path.c_str());
+        if (ctx.show_progress) {
+            if (ctx.progress) ctx.progress->hide();
+            std::fprintf(stderr, "prob reading file %s\n", ctx.file_path.c_str());
+        }
         return false;
     }
     uint32_t mode = 0;
@@ -83,6 +87,7 @@ bool process_inputs(runtrail_user_context& ctx, std::ostream& out) {
     const bool opened = ctx.pipe_input ? source.open_stdin()
                                        : source.open_walk(ctx.enum_dir, ctx.num_subdirs, ctx.include_filters);
     if (!opened) return false;
+    if (ctx.progress && !ctx.pipe_input) ctx.progress->watch_directory(&source.current_directory());
 
     const bool separators =
         !ctx.out_csv && !ctx.out_csvl2t && !ctx.out_bodyfile && !ctx.out_jsonl && ctx.verbose;
@@ -97,7 +102,9 @@ bool process_inputs(runtrail_user_context& ctx, std::ostream& out) {
         ctx.file_name = file_name_of(ctx.file_path);
         ctx.diag_line(ctx.file_path);
         result = output_prefetch_entry(out, ctx);
+        if (ctx.progress) ctx.progress->file_done(result);
         if (separators && result) out << k_separator_line;
     }
+    if (ctx.progress) ctx.progress->watch_directory(nullptr);  // the name source ends here
     return result;
 }

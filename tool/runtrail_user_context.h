@@ -10,6 +10,8 @@
 
 #include "cmd_params.h"
 
+class run_progress;
+
 struct runtrail_user_context : cmd_params {
     explicit runtrail_user_context(uint64_t launch_time = 0);
 
@@ -21,6 +23,9 @@ struct runtrail_user_context : cmd_params {
 
     std::string file_path;
     std::string file_name;
+    // The multi-file status and counts (owned by the driver); absent in single-file runs and
+    // under -quiet. Messages during the run go through it so they never share the status line.
+    run_progress* progress = nullptr;
     bool show_prev_times = false;
     bool show_prefetch_path = false;
     bool show_target_path = false;
