@@ -18,9 +18,11 @@ enum container_kind : uint32_t {
 
 // Shortest input that can hold a container header.
 constexpr size_t k_container_min_bytes = 13;
-// Largest image a container may declare. Real prefetch images are at most a few MiB (and a
-// plain prefetch file is read only up to 16 MiB); anything larger is treated as a bad file.
-constexpr size_t k_max_container_image = size_t{64} << 20;
+// Largest image a container may declare: the same 16 MiB up to which a plain prefetch file is
+// read, so one bound holds for every image the parser sees. Real prefetch images are at most a
+// few MiB; anything larger is treated as a bad file. (The parse results grow with the image, so
+// a larger cap would let a 140 KiB container of long zero runs cost half a GiB and many seconds.)
+constexpr size_t k_max_container_image = size_t{16} << 20;
 
 container_kind detect_container(const uint8_t* bytes, size_t length, uint32_t& declared_size);
 

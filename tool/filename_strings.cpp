@@ -35,8 +35,11 @@ bool read_filename_strings(std::map<uint64_t, std::string>& modules, qn::byte_vi
     if (offset > length) return false;
 
     // One string per metrics entry; the array must fit in the image, which caps a hostile count.
+    // A file without a count gets the same cap: otherwise an image of zero units would give one
+    // empty entry per two bytes, each costing a map node many times the bytes it came from.
     const uint64_t metrics_count = image.u32(pl::header::metrics_count).value_or(0);
-    const uint64_t string_count = std::min(metrics_count, length / pl::k_min_metrics_entry_size);
+    const uint64_t max_strings = length / pl::k_min_metrics_entry_size;
+    const uint64_t string_count = metrics_count == 0 ? max_strings : std::min(metrics_count, max_strings);
     // Without a count, the strings end with the block the header declares (never past the image),
     // instead of turning padding and the following sections into names.
     uint64_t end = length;
@@ -55,7 +58,7 @@ bool read_filename_strings(std::map<uint64_t, std::string>& modules, qn::byte_vi
         }
         // Offsets only grow, so every string goes to the end of the map.
         modules.emplace_hint(modules.end(), pos, std::move(text));
-        if (number == string_count) break;
+        if (number >= string_count) break;
         pos += 2 * (run.units + 1);
     }
     if (searching) target_path.clear();

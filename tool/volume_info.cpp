@@ -19,6 +19,14 @@ constexpr uint64_t align_up(uint64_t value) {
 // Bytes of text the volume readers may still scan. In a well-formed file the paths and
 // directory lists of the volumes never overlap, so together they span less than the image;
 // entries that all point at the same bytes must not multiply the work and memory.
+//
+// Each stored path or directory is also charged k_entry_charge: a list entry costs a node and a
+// string object of about that size whatever its text, so 6-byte directory strings ("A" with its
+// count and terminator) must not yield one entry per 6 bytes of image. Real entries are device
+// paths ("\DEVICE\HARDDISKVOLUME1\..."), longer than the charge, and the volume section is a
+// small part of a real image, so real files never run out.
+constexpr uint64_t k_entry_charge = 32;
+
 struct scan_budget {
     uint64_t bytes;
     bool take(uint64_t n) {
@@ -44,7 +52,7 @@ std::map<uint64_t, std::string> read_directories(qn::byte_view image, uint64_t p
             p += 2;
         }
         const uint64_t end = p + 2ULL * chars;
-        if (end > length || !budget.take(2ULL * chars + 2)) return dirs;
+        if (end > length || !budget.take(2ULL * chars + 2 + k_entry_charge)) return dirs;
         std::string text;
         read_utf16_text(image, p, chars, text);
         dirs.emplace_hint(dirs.end(), ++n, std::move(text));  // positions ascend
@@ -74,7 +82,7 @@ bool read_volumes(runtrail_user_context& ctx, qn::byte_view image) {
         if (!entry) break;  // the entry array runs past the image
         const uint32_t path_offset = entry->u32(ve::device_path_offset).value_or(0);
         uint64_t pos = base + path_offset;
-        if (path_offset == 0 || pos > length) break;
+        if (path_offset == 0 || pos > length || !budget.take(k_entry_charge)) break;
 
         std::string device_path;
         const utf16_run path = read_utf16_text(image, pos, std::min(length - pos, budget.bytes) / 2, device_path);

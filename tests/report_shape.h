@@ -1,0 +1,217 @@
+// Shape checks of the delimited and line-oriented reports, shared by the hostile-input tests and
+// the fuzz harnesses: whatever text a crafted file puts into a name, every CSV row keeps the
+// header's field count, every log2timeline line its 17 fields (16 with a paired date/time),
+// every body-file line its 11 fields and every JSON Lines record stays one line of valid JSON.
+// Each check returns an empty text when the output has its shape, else what is wrong.
+#pragma once
+
+#include <cctype>
+#include <cstddef>
+#include <string>
+#include <vector>
+
+#include "runtrail_user_context.h"
+
+namespace report_shape {
+
+constexpr int k_l2t_fields = 17;
+constexpr int k_body_fields = 11;
+
+// Lines of a report; a report always ends with a line end, so a last line without one is kept
+// as a line of its own and reported by the checks.
+inline std::vector<std::string> lines_of(const std::string& text, bool& ends_with_newline) {
+    std::vector<std::string> lines;
+    size_t start = 0;
+    for (size_t at = text.find('\n'); at != std::string::npos; at = text.find('\n', start)) {
+        lines.push_back(text.substr(start, at - start));
+        start = at + 1;
+    }
+    ends_with_newline = start == text.size();
+    if (!ends_with_newline) lines.push_back(text.substr(start));
+    return lines;
+}
+
+// The text a reader splits on: the separator without its padding spaces.
+inline std::string split_key(const std::string& separator) {
+    const size_t first = separator.find_first_not_of(' ');
+    if (first == std::string::npos) return separator;
+    return separator.substr(first, separator.find_last_not_of(' ') - first + 1);
+}
+
+// Fields of one line as a CSV reader splits it, honouring double quotes (a quote opens a field
+// only at its start; "" inside a quoted field is one quote) when `quoted`. -1 when a quoted
+// field is still open at the end of the line.
+inline int count_fields(const std::string& line, const std::string& key, bool quoted) {
+    if (key.empty()) return 1;
+    int fields = 1;
+    bool in_quotes = false;
+    bool field_start = true;
+    for (size_t i = 0; i < line.size();) {
+        if (quoted && line[i] == '"' && (in_quotes || field_start)) {
+            if (in_quotes && i + 1 < line.size() && line[i + 1] == '"') {
+                i += 2;
+                continue;
+            }
+            in_quotes = !in_quotes;
+            field_start = false;
+            ++i;
+            continue;
+        }
+        if (!in_quotes && line.compare(i, key.size(), key) == 0) {
+            ++fields;
+            i += key.size();
+            field_start = true;
+            continue;
+        }
+        if (line[i] != ' ') field_start = false;  // padding may stand before a quoted field
+        ++i;
+    }
+    return in_quotes ? -1 : fields;
+}
+
+inline std::string check_lines(const std::string& output, const std::string& key, bool quoted, int expected,
+                               const char* form) {
+    bool ends = false;
+    const std::vector<std::string> lines = lines_of(output, ends);
+    if (!ends) return std::string(form) + ": output does not end with a line end";
+    for (size_t i = 0; i < lines.size(); ++i) {
+        if (lines[i].find('\r') != std::string::npos) return std::string(form) + ": CR in line " + std::to_string(i);
+        const int fields = count_fields(lines[i], key, quoted);
+        if (fields != expected)
+            return std::string(form) + ": line " + std::to_string(i) + " has " + std::to_string(fields) +
+                   " fields, expected " + std::to_string(expected) + ": " + lines[i].substr(0, 300);
+    }
+    return {};
+}
+
+// CSV: the header line and every row have as many fields as columns were declared.
+inline std::string check_csv(const std::string& output, const runtrail_user_context& ctx) {
+    if (output.empty()) return {};
+    return check_lines(output, split_key(ctx.separator), ctx.quoted_fields,
+                       static_cast<int>(ctx.header_columns.size()), "csv");
+}
+
+inline std::string check_l2t(const std::string& output, const runtrail_user_context& ctx) {
+    if (output.empty()) return {};
+    return check_lines(output, split_key(ctx.separator), ctx.quoted_fields,
+                       ctx.pair_datetime ? k_l2t_fields - 1 : k_l2t_fields, "l2t");
+}
+
+// The body-file separator is always "|", whatever the run's separator.
+inline std::string check_body(const std::string& output) {
+    if (output.empty()) return {};
+    return check_lines(output, "|", false, k_body_fields, "body");
+}
+
+// The text report: names are cut into lines only where the report means to.
+inline std::string check_text(const std::string& output) {
+    if (output.find('\r') != std::string::npos) return "text: CR in the report";
+    if (!output.empty() && output.back() != '\n') return "text: report does not end with a line end";
+    return {};
+}
+
+// A minimal JSON syntax check: one value, strings without raw control characters and with
+// known escapes, nothing after the value.
+class json_checker {
+public:
+    explicit json_checker(const std::string& text) : s_(text) {}
+    bool whole_value() {
+        skip_space();
+        if (!value(0)) return false;
+        skip_space();
+        return i_ == s_.size();
+    }
+
+private:
+    static constexpr int k_max_depth = 64;
+    void skip_space() {
+        while (i_ < s_.size() && (s_[i_] == ' ' || s_[i_] == '\t')) ++i_;
+    }
+    bool literal(const char* word) {
+        const std::string w(word);
+        if (s_.compare(i_, w.size(), w) != 0) return false;
+        i_ += w.size();
+        return true;
+    }
+    bool string() {
+        if (i_ >= s_.size() || s_[i_] != '"') return false;
+        for (++i_; i_ < s_.size(); ++i_) {
+            const auto c = static_cast<unsigned char>(s_[i_]);
+            if (c == '"') {
+                ++i_;
+                return true;
+            }
+            if (c < 0x20) return false;
+            if (c != '\\') continue;
+            if (++i_ >= s_.size()) return false;
+            const char e = s_[i_];
+            if (e == 'u') {
+                for (int k = 0; k < 4; ++k)
+                    if (++i_ >= s_.size() || !std::isxdigit(static_cast<unsigned char>(s_[i_]))) return false;
+            } else if (std::string("\"\\/bfnrt").find(e) == std::string::npos) {
+                return false;
+            }
+        }
+        return false;
+    }
+    bool number() {
+        const size_t start = i_;
+        if (i_ < s_.size() && s_[i_] == '-') ++i_;
+        while (i_ < s_.size() && (std::isdigit(static_cast<unsigned char>(s_[i_])) || s_[i_] == '.' ||
+                                  s_[i_] == 'e' || s_[i_] == 'E' || s_[i_] == '+' || s_[i_] == '-'))
+            ++i_;
+        return i_ > start && std::isdigit(static_cast<unsigned char>(s_[i_ - 1]));
+    }
+    bool value(int depth) {
+        if (depth > k_max_depth || i_ >= s_.size()) return false;
+        const char c = s_[i_];
+        if (c == '"') return string();
+        if (c == '{' || c == '[') {
+            const char close = c == '{' ? '}' : ']';
+            ++i_;
+            skip_space();
+            if (i_ < s_.size() && s_[i_] == close) {
+                ++i_;
+                return true;
+            }
+            for (;;) {
+                skip_space();
+                if (c == '{') {
+                    if (!string()) return false;
+                    skip_space();
+                    if (i_ >= s_.size() || s_[i_++] != ':') return false;
+                    skip_space();
+                }
+                if (!value(depth + 1)) return false;
+                skip_space();
+                if (i_ >= s_.size()) return false;
+                if (s_[i_] == close) {
+                    ++i_;
+                    return true;
+                }
+                if (s_[i_++] != ',') return false;
+            }
+        }
+        if (c == 't') return literal("true");
+        if (c == 'f') return literal("false");
+        if (c == 'n') return literal("null");
+        return number();
+    }
+
+    const std::string& s_;
+    size_t i_ = 0;
+};
+
+// JSON Lines: one file gives exactly one line, and that line is one JSON object.
+inline std::string check_jsonl(const std::string& output) {
+    if (output.empty()) return {};
+    bool ends = false;
+    const std::vector<std::string> lines = lines_of(output, ends);
+    if (!ends) return "jsonl: output does not end with a line end";
+    if (lines.size() != 1) return "jsonl: " + std::to_string(lines.size()) + " lines for one file";
+    if (lines[0].empty() || lines[0][0] != '{' || !json_checker(lines[0]).whole_value())
+        return "jsonl: not one JSON object: " + lines[0].substr(0, 300);
+    return {};
+}
+
+}  // namespace report_shape
