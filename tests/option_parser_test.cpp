@@ -211,74 +211,52 @@ TEST(OptionParser, ValueOptionAsLastArgumentStaysForTheTool) {
     }
 }
 
-TEST(OptionParser, ResultsPathExpandsAndProbesWithoutDamage) {
-    const std::string dir = temp_dir();
-    setenv("RT_OPT_OUT", dir.c_str(), 1);
-    {
-        cmd_params s;
-        ASSERT_TRUE(parse(s, with_program({"-out", "%RT_OPT_OUT%\\new.txt"})).ok);
-        EXPECT_EQ(s.results_path, dir + "/new.txt");
-        EXPECT_TRUE(s.results_path_given);
-        EXPECT_FALSE(s.append_results);
-        EXPECT_FALSE(std::filesystem::exists(dir + "/new.txt"));  // the probe's file is removed
-    }
-    {
-        std::ofstream(dir + "/old.txt") << "keep me";
-        cmd_params s;
-        auto r = parse(s, with_program({"-outfile", (dir + "/old.txt").c_str(), "-append"}));
-        ASSERT_TRUE(r.ok);
-        EXPECT_TRUE(s.append_results);
-        EXPECT_EQ(r.left, with_program({"-append"}));  // the tool takes -append off the list
-        std::ifstream in(dir + "/old.txt");
-        std::string content((std::istreambuf_iterator<char>(in)), {});
-        EXPECT_EQ(content, "keep me");
-    }
-    {
-        cmd_params s;  // an existing device is probed, never removed
-        ASSERT_TRUE(parse(s, with_program({"-out", "/dev/null"})).ok);
-        struct stat st {};
-        EXPECT_EQ(stat("/dev/null", &st), 0);
-        EXPECT_TRUE(S_ISCHR(st.st_mode));
-    }
+std::string slurp(const std::string& path) {
+    std::ifstream in(path);
+    return {std::istreambuf_iterator<char>(in), {}};
 }
 
-TEST(OptionParser, DiagnosticLog) {
-    const std::string path = temp_dir() + "/diag.log";
-    {
-        cmd_params s;
-        auto r = parse(s, with_program({"-diags", path.c_str(), "-L3", "x.pf"}));
-        ASSERT_TRUE(r.ok);
-        EXPECT_TRUE(s.diag_on);
-        EXPECT_EQ(s.diag_level, 3);
-        EXPECT_EQ(r.left, with_program({"x.pf"}));
-        s.diag_linef("lbl", "sfx", "n=%d", 5);
-        s.diag_linef_level(4, nullptr, nullptr, "hidden");
-        s.diag_linef_level(3, nullptr, nullptr, "shown");
-        s.diag_linef(nullptr, nullptr, "%s", std::string(1000, 'z').c_str());
-    }
-    std::ifstream in(path);
-    std::string line;
-    std::getline(in, line);
-    EXPECT_EQ(line, "->/usr/bin/runtrail.exe -diags " + path + " -L3 x.pf");
-    std::getline(in, line);
-    EXPECT_EQ(line, "->lbl : n=5: sfx");
-    std::getline(in, line);
-    EXPECT_EQ(line, "->shown");
-    std::getline(in, line);
-    EXPECT_EQ(line, "->" + std::string(2 + 254, 'z'));  // cut to the format's length plus 254
+TEST(OptionParser, ResultsPathAndDiagnosticLog) {
+    const std::string dir = temp_dir(), log = dir + "/diag.log";
+    setenv("RT_OPT_OUT", dir.c_str(), 1);
+    cmd_params s;
+    ASSERT_TRUE(parse(s, with_program({"-out", "%RT_OPT_OUT%\\new.txt"})).ok);
+    EXPECT_TRUE(s.results_path_given && !s.append_results && s.results_path == dir + "/new.txt");
+    EXPECT_FALSE(std::filesystem::exists(dir + "/new.txt"));  // the probe's file is removed
+    std::ofstream(dir + "/old.txt") << "keep me";
+    cmd_params a;
+    auto r = parse(a, with_program({"-outfile", (dir + "/old.txt").c_str(), "-append"}));
+    EXPECT_TRUE(r.ok && a.append_results);
+    EXPECT_EQ(r.left, with_program({"-append"}));  // the tool takes -append off the list
+    EXPECT_EQ(slurp(dir + "/old.txt"), "keep me");
+    cmd_params d;  // an existing device is probed, never removed
+    ASSERT_TRUE(parse(d, with_program({"-out", "/dev/null"})).ok);
+    struct stat st {};
+    EXPECT_TRUE(stat("/dev/null", &st) == 0 && S_ISCHR(st.st_mode));
 
+    {
+        cmd_params g;
+        r = parse(g, with_program({"-diags", log.c_str(), "-L3", "x.pf"}));
+        ASSERT_TRUE(r.ok && g.diag_on);
+        EXPECT_EQ(g.diag_level, 3);
+        EXPECT_EQ(r.left, with_program({"x.pf"}));
+        g.diag_linef("lbl", "sfx", "n=%d", 5);
+        g.diag_linef_level(4, nullptr, nullptr, "hidden");
+        g.diag_linef_level(3, nullptr, nullptr, "shown");
+        g.diag_linef(nullptr, nullptr, "%s", std::string(1000, 'z').c_str());
+    }
+    // Lines are cut to the format's length plus 254.
+    EXPECT_EQ(slurp(log), "->/usr/bin/runtrail.exe -diags " + log + " -L3 x.pf\n->lbl : n=5: sfx\n->shown\n->" +
+                              std::string(2 + 254, 'z') + "\n");
     cmd_params quiet;  // an unopenable log is dropped without a word
-    auto r = parse(quiet, with_program({"-diags", "/nonexistent-dir/d.log", "-l2"}));
-    EXPECT_TRUE(r.ok);
-    EXPECT_EQ(r.err, "");
-    EXPECT_FALSE(quiet.diag_on);
-    EXPECT_EQ(quiet.diag_path, "");
+    r = parse(quiet, with_program({"-diags", "/nonexistent-dir/d.log", "-l2"}));
+    EXPECT_TRUE(r.ok && r.err.empty() && !quiet.diag_on && quiet.diag_path.empty());
     EXPECT_EQ(r.left, with_program({"-l2"}));
 }
 
 TEST(ToolOptions, LongformAppendedOrNot) {
-    struct Case {
-        std::vector<const char*> args;
+    const struct {
+        Args args;
         bool csv, verbose, jsonl;
     } cases[] = {
         {{"x.pf"}, false, true, false},
@@ -289,38 +267,26 @@ TEST(ToolOptions, LongformAppendedOrNot) {
         {{"-pipe", "-enumdir", "d", "-v"}, false, true, false},
         {{"-pipe"}, false, true, false},
         {{"x.pf", "-csv", "-longform"}, false, true, false},
+        {{"x.pf", "-hostname"}, false, true, false},  // a value option last is not fed the added -longform
     };
     for (const auto& c : cases) {
         runtrail_user_context ctx;
         Args args = {"runtrail"};
-        for (const char* a : c.args) args.emplace_back(a);
+        args.insert(args.end(), c.args.begin(), c.args.end());
         testing::internal::CaptureStderr();
         ASSERT_TRUE(parse_tool_options(ctx, args, "ver: 1.40"));
         testing::internal::GetCapturedStderr();
         SCOPED_TRACE(c.args.back());
-        EXPECT_EQ(ctx.out_csv, c.csv);
-        EXPECT_EQ(ctx.verbose, c.verbose);
-        EXPECT_EQ(ctx.out_jsonl, c.jsonl);
-        EXPECT_EQ(ctx.source_label, "PREFETCH");
-        EXPECT_EQ(ctx.version_text, "ver: 1.40");
+        EXPECT_EQ(std::tuple(ctx.out_csv, ctx.verbose, ctx.out_jsonl), std::tuple(c.csv, c.verbose, c.jsonl));
+        EXPECT_TRUE(ctx.source_label == "PREFETCH" && ctx.version_text == "ver: 1.40" && !ctx.host_name_given);
         EXPECT_TRUE(ctx.show_prev_times && ctx.show_target_path);
-        for (const auto& a : args) EXPECT_NE(a, "-longform");
+        EXPECT_EQ(std::count(args.begin(), args.end(), "-longform"), 0);
     }
     runtrail_user_context ctx;
-    Args args = {"runtrail", "x.pf", "-PF_PATH", "extra"};
+    Args args = {"runtrail", "x.pf", "-PF_PATH", "extra", "-hostname"};
     ASSERT_TRUE(parse_tool_options(ctx, args, "ver: 1.40"));
-    EXPECT_TRUE(ctx.show_prefetch_path);
-    EXPECT_EQ(ctx.field_sep_char, 0);
-    EXPECT_EQ(args, (Args{"runtrail", "x.pf", "extra"}));
-}
-
-TEST(ToolOptions, ValueOptionLastIsNotFedTheAddedLongform) {
-    runtrail_user_context ctx;
-    Args args = {"runtrail", "x.pf", "-hostname"};
-    ASSERT_TRUE(parse_tool_options(ctx, args, "ver: 1.40"));
-    EXPECT_FALSE(ctx.host_name_given);
-    EXPECT_TRUE(ctx.verbose);
-    EXPECT_EQ(args, (Args{"runtrail", "x.pf", "-hostname"}));  // left for the usage
+    EXPECT_TRUE(ctx.show_prefetch_path && ctx.field_sep_char == 0);
+    EXPECT_EQ(args, (Args{"runtrail", "x.pf", "extra", "-hostname"}));  // -hostname left for the usage
 }
 
 TEST(ToolOptions, HeaderBlockEchoesTheCommand) {
@@ -328,8 +294,7 @@ TEST(ToolOptions, HeaderBlockEchoesTheCommand) {
     EXPECT_THAT(h, testing::EndsWith("<filelist> ... | runtrail -pipe -csv 'my file.pf'\""));
     EXPECT_EQ(h.find('\n'), h.rfind('\n'));  // two lines, no final line end
     EXPECT_EQ(header_block({"runtrail", "x.pf"}).find("<filelist>"), std::string::npos);
-    EXPECT_TRUE(help_requested({"runtrail"}));
-    EXPECT_TRUE(help_requested({"runtrail", "x", "-HELP"}));
-    EXPECT_TRUE(help_requested({"runtrail", "/?"}));
+    for (const Args& a : {Args{"runtrail"}, Args{"runtrail", "x", "-HELP"}, Args{"runtrail", "/?"}})
+        EXPECT_TRUE(help_requested(a));
     EXPECT_FALSE(help_requested({"runtrail", "x.pf"}));
 }
