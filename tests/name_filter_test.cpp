@@ -4,84 +4,63 @@
 
 namespace {
 
+using Names = std::vector<const char*>;
+
 TEST(NameFilter, WhichNamesPass) {
     const struct {
         const char* filter;
-        const char* name;
-        bool passes;
+        Names pass, fail;
     } cases[] = {
-        // An extension pattern looks at the last component only, ignoring ASCII case.
-        {"*.pf", "NOTEPAD.EXE-D8414F97.pf", true},
-        {"*.pf", "a.PF", true},
-        {"*.pf", "x.pf.pf", true},
-        {"*.pf", "/mnt/c/Windows/Prefetch/CMD.EXE-4A81B364.PF", true},
-        {"*.pf", "a.pf.txt", false},
-        {"*.pf", "a.pfx", false},
-        {"*.pf", "/dir.pf/readme", false},
-        {"*.pf", "", false},
+        // An extension pattern looks at the last component only, ignoring ASCII case; names that are
+        // not UTF-8 are matched on their bytes.
+        {"*.pf", {"NOTEPAD.EXE-D8414F97.pf", "a.PF", "x.pf.pf", "/mnt/c/Windows/Prefetch/CMD.EXE-4A81B364.PF",
+                  "/d/\xFF\xFE.pf"},
+         {"a.pf.txt", "a.pfx", "/dir.pf/readme", ""}},
+        {"*.txt", {}, {"/d/\xFF\xFE.pf"}},
         // Parts split at commas first, at '|' only when there is no comma; blanks trimmed, empty parts dropped.
-        {"*calc*|*.pf", "/x/MyCalcTool.exe", true},
-        {"*calc*,*.pf", "/x/notepad.pf", true},
-        {"*calc*|*.pf", "/x/notepad.exe", false},
-        {"a|b,c", "d/a|b", true},
-        {"a|b,c", "d/c", true},
-        {"a|b,c", "d/a", false},
-        {" \t*.pf \r\n", "a.pf", true},
-        {"*.pf,, ,\t,calc.exe", "CALC.EXE", true},
-        {"my file.pf", "/d/My File.pf", true},
-        {"my file.pf", "/d/myfile.pf", false},
+        {"*calc*|*.pf", {"/x/MyCalcTool.exe", "/x/notepad.pf"}, {"/x/notepad.exe"}},
+        {"*calc*,*.pf", {"/x/MyCalcTool.exe", "/x/notepad.pf"}, {"/x/notepad.exe"}},
+        {"a|b,c", {"d/a|b", "d/c"}, {"d/a"}},
+        {" \t*.pf \r\n", {"a.pf"}, {}},
+        {"*.pf,, ,\t,calc.exe", {"CALC.EXE"}, {}},
+        {"my file.pf", {"/d/My File.pf"}, {"/d/myfile.pf"}},
         // Separators alone stand as one literal part; an empty value lets nothing pass.
-        {",,", "a.pf", false},
-        {",,", "dir/,,", true},
-        {" | ", "a.pf", false},
-        {"", "a.pf", false},
+        {",,", {"dir/,,"}, {"a.pf"}},
+        {" | ", {}, {"a.pf"}},
+        {"", {}, {"a.pf"}},
         // A lone star accepts every non-empty name.
-        {"*", "noextension", true},
-        {"*|x", "/a/b/c.pf", true},
-        {"x,*", "noextension", true},
-        {" * ", "/a/b/c.pf", true},
-        {"*:stream", "noextension", true},
-        {"*", "", false},
+        {"*", {"noextension", "/a/b/c.pf"}, {""}},
+        {"*|x", {"noextension", "/a/b/c.pf"}, {""}},
+        {"x,*", {"noextension", "/a/b/c.pf"}, {""}},
+        {" * ", {"noextension", "/a/b/c.pf"}, {""}},
+        {"*:stream", {"noextension", "/a/b/c.pf"}, {""}},
         // Prefix and exact patterns; an inner star is dropped, so a*b is the exact name ab.
-        {"calc*", "calc.exe-1a2b3c4d.pf", true},
-        {"calc*", "/p/CALC.EXE-1A2B3C4D.pf", true},
-        {"calc*", "mycalc.pf", false},
-        {"calc.exe", "/x/CALC.EXE", true},
-        {"calc.exe", "/x/calc.exe.pf", false},
-        {"calc.exe", "/x/mycalc.exe", false},
-        {"a*b", "ab", true},
-        {"a*b", "axb", false},
-        {"*.pf:zone.identifier", "a.pf", true},
-        // A directory filter matches whole components with either separator.
-        {"/windows/prefetch", "/mnt/c/windows/prefetch/x.pf", true},
-        {"/windows/prefetch", "/mnt/c/Windows/Prefetch/sub/x.pf", true},
-        {"/windows/prefetch", "/mnt/c/windows/prefetchold/x.pf", false},
-        {"/windows/prefetch", "/mnt/c/mywindows/prefetch/x.pf", false},
-        {"/windows/prefetch", "/mnt/c/windows/x.pf", false},
-        {"/windows/prefetch", "C:\\Windows\\Prefetch\\X.PF", true},
-        {"/windows/prefetch", "c:\\windows\\prefetchold\\x.pf", false},
-        {"/windows/prefetch", "/a/windows/prefetchold/windows/prefetch/x.pf", true},
-        {"/windows/prefetch/", "/mnt/c/windows/prefetch/x.pf", true},
-        {"/windows/pre*", "/mnt/c/windows/prefetchold/x.pf", true},
+        {"calc*", {"calc.exe-1a2b3c4d.pf", "/p/CALC.EXE-1A2B3C4D.pf"}, {"mycalc.pf"}},
+        {"calc.exe", {"/x/CALC.EXE"}, {"/x/calc.exe.pf", "/x/mycalc.exe"}},
+        {"a*b", {"ab"}, {"axb"}},
+        {"*.pf:zone.identifier", {"a.pf"}, {}},
+        // A directory filter matches whole components with either separator; a later occurrence counts.
+        {"/windows/prefetch",
+         {"/mnt/c/windows/prefetch/x.pf", "/mnt/c/Windows/Prefetch/sub/x.pf", "C:\\Windows\\Prefetch\\X.PF",
+          "/a/windows/prefetchold/windows/prefetch/x.pf"},
+         {"/mnt/c/windows/prefetchold/x.pf", "/mnt/c/mywindows/prefetch/x.pf", "/mnt/c/windows/x.pf",
+          "c:\\windows\\prefetchold\\x.pf"}},
+        {"/windows/prefetch/", {"/mnt/c/windows/prefetch/x.pf"}, {}},
+        {"/windows/pre*", {"/mnt/c/windows/prefetchold/x.pf"}, {}},
         // The file portion follows the last separator (a backslash decides), a lone leading one included.
-        {"x.pf", "/x.pf", true},
-        {"x*", "/x.pf", true},
-        {"x.pf", "c:\\dir\\x.pf", true},
-        {"x.pf", "c:\\dir\\x.pf\\", false},
-        {"b/x.pf", "a\\b/x.pf", true},
+        {"x.pf", {"/x.pf", "x.pf", "c:\\dir\\x.pf"}, {"c:\\dir\\x.pf\\"}},
+        {"x*", {"/x.pf"}, {}},
+        {"b/x.pf", {"a\\b/x.pf"}, {}},
         // The first accepting entry decides.
-        {"*.txt,/prefetch,calc*", "/x/prefetch/a.pf", true},
-        {"*.txt,/prefetch,calc*", "/y/calc.pf", true},
-        {"*.txt,/prefetch,calc*", "/y/a.txt", true},
-        {"*.txt,/prefetch,calc*", "/y/a.pf", false},
-        // Only ASCII letters fold; names that are not UTF-8 are matched on their bytes.
-        {"*\xC3\xA9*", "/d/caf\xC3\xA9.pf", true},
-        {"*\xC3\xA9*", "/d/CAF\xC3\x89.pf", false},
-        {"*.pf", "/d/\xFF\xFE.pf", true},
-        {"*.txt", "/d/\xFF\xFE.pf", false},
+        {"*.txt,/prefetch,calc*", {"/x/prefetch/a.pf", "/y/calc.pf", "/y/a.txt"}, {"/y/a.pf"}},
+        // Only ASCII letters fold.
+        {"*\xC3\xA9*", {"/d/caf\xC3\xA9.pf"}, {"/d/CAF\xC3\x89.pf"}},
     };
-    for (const auto& c : cases)
-        EXPECT_EQ(filter_match(c.name, parse_filter(c.filter)), c.passes) << c.filter << " / " << c.name;
+    for (const auto& c : cases) {
+        const auto f = parse_filter(c.filter);
+        for (const char* name : c.pass) EXPECT_TRUE(filter_match(name, f)) << c.filter << " / " << name;
+        for (const char* name : c.fail) EXPECT_FALSE(filter_match(name, f)) << c.filter << " / " << name;
+    }
 }
 
 TEST(NameFilter, ParsedEntries) {
