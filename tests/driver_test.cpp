@@ -40,18 +40,12 @@ struct tool_run {
 // Runs the built tool through the shell; `args` is shell text, `input` goes to standard input.
 tool_run run_tool(const std::string& args, const std::string& input = "", const std::string& stdout_to = "") {
     const std::string dir = driver_dir();
-    {
-        std::ofstream(dir + "/stdin.txt", std::ios::binary) << input;
-    }
+    std::ofstream(dir + "/stdin.txt", std::ios::binary) << input;
     const std::string out_path = stdout_to.empty() ? dir + "/stdout.txt" : stdout_to;
     const std::string cmd = std::string("'") + RUNTRAIL_BINARY + "' " + args + " < '" + dir + "/stdin.txt' > '" +
                             out_path + "' 2> '" + dir + "/stderr.txt'";
     const int raw = std::system(cmd.c_str());
-    tool_run r;
-    r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    if (stdout_to.empty()) r.out = slurp(out_path);
-    r.err = slurp(dir + "/stderr.txt");
-    return r;
+    return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, stdout_to.empty() ? slurp(out_path) : "", slurp(dir + "/stderr.txt")};
 }
 
 std::string quoted(const std::string& s) { return "'" + s + "'"; }

@@ -83,7 +83,6 @@ TEST(ArgumentMatching, CaseInsensitiveExactAndValueRules) {
 #define HOLDS(expr) [](const cmd_params& s) { return expr; }
 TEST(OptionParser, EachOptionAlone) {
     const std::pair<Args, std::function<bool(const cmd_params&)>> cases[] = {
-        {{"-pair_datetime"}, HOLDS(s.pair_datetime)},
         {{"-csv"}, HOLDS(s.out_csv && s.separator == "," && s.field_sep_char == ',' && s.field_sep_replacement == ' ' &&
                          s.compact_fields)},
         {{"-csvgen"}, HOLDS(s.out_csvgen && !s.out_csv && s.compact_fields)},
@@ -97,32 +96,27 @@ TEST(OptionParser, EachOptionAlone) {
         {{"-alias", "C:|/mnt/c|%RT_OPT_HOME%|x"}, HOLDS(s.alias_map.at("c:") == "/mnt/c" && s.alias_map.at("/home/rt") == "x")},
         {{"-aliaspath", "C:/Win/|\"/mnt/c/\""}, HOLDS(s.alias_path_map.at("c:/win") == "/mnt/c")},
         {{"-aliaspath", ""}, HOLDS(s.alias_path_map.at("*").empty())},
-        {{"-gzip"}, HOLDS(s.compress_output && s.use_gzip)},
         {{"-zlib"}, HOLDS(s.compress_output && s.use_zlib)},
-        {{"-threads", "0x10"}, HOLDS(s.thread_count == 16)},
-        {{"-zlibex", "t"}, HOLDS(s.use_zlibex && s.zlibex_text == "t")},
-        {{"-signal", "sig"}, HOLDS(s.signal_text == "sig")},
+        {{"-gzip"}, HOLDS(s.compress_output && s.use_gzip)},
+        // Independent flags and values together.
+        {{"-pair_datetime", "-split_pathfile", "-separate_files", "-profile", "-pipe", "-base10", "-v", "-quiet"},
+         HOLDS(s.pair_datetime && s.split_pathfile && s.separate_files && s.profile && s.pipe_input && !s.hex_numbers &&
+               s.verbose && !s.show_progress)},
+        {{"-threads", "0x10", "-zlibex", "t", "-signal", "sig", "-username", "me", "-cpuinst", "'A'", "-cpu", "4",
+          "-num_subdirs", "2", "-filter_path", "C:/X", "-filter_sig", "4d 41 4d"},
+         HOLDS(s.thread_count == 16 && s.use_zlibex && s.zlibex_text == "t" && s.signal_text == "sig" &&
+               s.user_name_given && s.user_name == "me" && s.cpu_instance == 65u && s.cpu_count == 4u &&
+               s.num_subdirs == 2u && s.filter_path == "c:/x" && s.filter_signatures.size() == 1u)},
         {{"-hostname", "Box 1"}, HOLDS(s.host_name_given && s.host_name == "Box 1")},
-        {{"-split_pathfile"}, HOLDS(s.split_pathfile)},
-        {{"-username", "me"}, HOLDS(s.user_name_given && s.user_name == "me")},
-        {{"-cpuinst", "'A'"}, HOLDS(s.cpu_instance == 65u)},
-        {{"-cpu", "4"}, HOLDS(s.cpu_count == 4u)},
         {{"-fragment_files", "3"}, HOLDS(s.separate_files && s.fragment_count == 3)},
-        {{"-separate_files"}, HOLDS(s.separate_files)},
         {{"-outdir", "%RT_OPT_HOME%/o"}, HOLDS(s.output_dir_given && s.output_dir == "/home/rt/o")},
         {{"-enumdir", "%RT_OPT_HOME%/pf"}, HOLDS(s.enum_dir_given && s.enum_dir == "/home/rt/pf")},
-        {{"-num_subdirs", "2"}, HOLDS(s.num_subdirs == 2u)},
-        {{"-profile"}, HOLDS(s.profile)},
-        {{"-pipe"}, HOLDS(s.pipe_input)},
-        {{"-filter_path", "C:/X"}, HOLDS(s.filter_path == "c:/x")},
-        {{"-filter_sig", "4d 41 4d"}, HOLDS(s.filter_signatures.size() == 1u)},
         // A start time alone leaves the window open to the end of time.
         {{"-cmd_start_time", "2020/01/02"},
          HOLDS(s.start_time_valid && s.start_time_unix == 1577923200u &&
                s.start_time == 1577923200ULL * 10000000ULL + 116444736000000000ULL && s.stop_time_valid &&
                s.stop_time == UINT64_MAX && s.stop_time_unix == UINT32_MAX)},
         {{"-cmd_stop_time", "2020-01-02"}, HOLDS(s.stop_time_valid && s.stop_time_unix == 1577923200u + 86399u)},
-        {{"-base10"}, HOLDS(!s.hex_numbers)},
         {{"-csv_separator", "TAB"}, HOLDS(s.separator == "\t" && s.field_sep_char == 0)},
         {{"-csv_separator", "\\t"}, HOLDS(s.separator == "\t")},
         {{"-csv_separator", ";"}, HOLDS(s.separator == ";" && s.field_sep_char == 0)},
@@ -130,8 +124,6 @@ TEST(OptionParser, EachOptionAlone) {
         {{"-no_whitespace"}, HOLDS(s.separator == "|" && s.compact_fields && !s.pad_separator)},
         {{"-dateformat", "MM/DD/YY"}, HOLDS(s.date_format == "mm/dd/yy")},
         {{"-timeformat", "hh:mm:ss.xxxxxx"}, HOLDS(s.time_format == "hh:mm:ss.xxxxxx")},
-        {{"-v"}, HOLDS(s.verbose)},
-        {{"-quiet"}, HOLDS(!s.show_progress)},
         // Interactions: paired date/time columns stay padded; the table order, not the command line,
         // decides between forms; quoting clears the separator's replacement.
         {{"-csv", "-pair_datetime"}, HOLDS(s.pair_datetime && !s.compact_fields)},

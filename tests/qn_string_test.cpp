@@ -16,32 +16,19 @@ TEST(StringUtilities, CaseFoldingTouchesOnlyAsciiLetters) {
 }
 
 TEST(StringUtilities, TrimQuotesRemoveAndReplace) {
-    std::string t = " \t x y\r\n";
-    EXPECT_TRUE(qn::trim_blanks(t));
-    EXPECT_EQ(t, "x y");
-    t = " \r\n\t";
-    EXPECT_FALSE(qn::trim_blanks(t));
-    EXPECT_EQ(t, "");
-
-    std::string q = "  \"quoted'  ";
-    EXPECT_TRUE(qn::strip_quotes(q));
-    EXPECT_EQ(q, "quoted");
-    q = "'";
-    EXPECT_TRUE(qn::strip_quotes(q));
-    EXPECT_EQ(q, "");
-    q.clear();
-    EXPECT_FALSE(qn::strip_quotes(q));
+    const std::tuple<std::string, bool, std::string> trims[] = {{" \t x y\r\n", true, "x y"}, {" \r\n\t", false, ""}};
+    for (auto [text, kept, want] : trims) EXPECT_TRUE(qn::trim_blanks(text) == kept && text == want) << want;
+    const std::tuple<std::string, bool, std::string> quotes[] = {{"  \"quoted'  ", true, "quoted"}, {"'", true, ""}, {"", false, ""}};
+    for (auto [text, kept, want] : quotes) EXPECT_TRUE(qn::strip_quotes(text) == kept && text == want) << want;
 
     std::string r = " | a | ";
     EXPECT_EQ(qn::remove_char(r, ' '), 4u);
     EXPECT_EQ(r, "|a|");
-    std::string p = "aAbA";
-    qn::replace_char(p, 'a', 'x', true);
-    EXPECT_EQ(p, "xxbx");
-    p = "aAbA";
-    qn::replace_char(p, 'a', 'x', false);
-    EXPECT_EQ(p, "xAbA");
-
+    for (bool all : {true, false}) {
+        std::string p = "aAbA";
+        qn::replace_char(p, 'a', 'x', all);
+        EXPECT_EQ(p, all ? "xxbx" : "xAbA");
+    }
     std::string f = "C:\\WINDOWS\\system32";
     EXPECT_TRUE(qn::replace_first(f, "\\windows", "/mnt/c", true));
     EXPECT_EQ(f, "C:/mnt/c\\system32");
