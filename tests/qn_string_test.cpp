@@ -18,32 +18,19 @@ TEST(StringUtilities, CaseFoldingTouchesOnlyAsciiLetters) {
 }
 
 TEST(StringUtilities, TrimQuotesRemoveAndReplace) {
-    std::string t = " \t x y\r\n";
-    EXPECT_TRUE(qn::trim_blanks(t));
-    EXPECT_EQ(t, "x y");
-    t = " \r\n\t";
-    EXPECT_FALSE(qn::trim_blanks(t));
-    EXPECT_EQ(t, "");
-
-    std::string q = "  \"quoted'  ";
-    EXPECT_TRUE(qn::strip_quotes(q));
-    EXPECT_EQ(q, "quoted");
-    q = "'";
-    EXPECT_TRUE(qn::strip_quotes(q));
-    EXPECT_EQ(q, "");
-    q.clear();
-    EXPECT_FALSE(qn::strip_quotes(q));
+    const std::tuple<std::string, bool, std::string> trims[] = {{" \t x y\r\n", true, "x y"}, {" \r\n\t", false, ""}};
+    for (auto [text, kept, want] : trims) EXPECT_TRUE(qn::trim_blanks(text) == kept && text == want) << want;
+    const std::tuple<std::string, bool, std::string> quotes[] = {{"  \"quoted'  ", true, "quoted"}, {"'", true, ""}, {"", false, ""}};
+    for (auto [text, kept, want] : quotes) EXPECT_TRUE(qn::strip_quotes(text) == kept && text == want) << want;
 
     std::string r = " | a | ";
     EXPECT_EQ(qn::remove_char(r, ' '), 4u);
     EXPECT_EQ(r, "|a|");
-    std::string p = "aAbA";
-    qn::replace_char(p, 'a', 'x', true);
-    EXPECT_EQ(p, "xxbx");
-    p = "aAbA";
-    qn::replace_char(p, 'a', 'x', false);
-    EXPECT_EQ(p, "xAbA");
-
+    for (bool all : {true, false}) {
+        std::string p = "aAbA";
+        qn::replace_char(p, 'a', 'x', all);
+        EXPECT_EQ(p, all ? "xxbx" : "xAbA");
+    }
     std::string f = "C:\\WINDOWS\\system32";
     EXPECT_TRUE(qn::replace_first(f, "\\windows", "/mnt/c", true));
     EXPECT_EQ(f, "C:/mnt/c\\system32");
@@ -74,43 +61,29 @@ TEST(StringUtilities, SplitPathExamples) {
     EXPECT_TRUE(dir.empty() && name.empty());
 }
 
-TEST(StringUtilities, EnvironmentExpansion) {
+std::string expand(std::string text, bool vss) { return qn::expand_env_vars(text, vss); }
+
+TEST(StringUtilities, EnvironmentExpansionAndItsBounds) {
     setenv("RT_TEST_DIR", "/tmp/rt", 1);
     setenv("RT_TEST_NESTED", "%RT_TEST_DIR%/in", 1);
     unsetenv("RT_TEST_MISSING");
-    std::string t = "%RT_TEST_DIR%/x.pf";
-    EXPECT_EQ(qn::expand_env_vars(t, false), "/tmp/rt/x.pf");
-    t = "%RT_TEST_NESTED%/%RT_TEST_MISSING%/%RT_TEST_DIR%";
-    EXPECT_EQ(qn::expand_env_vars(t, false), "/tmp/rt/in/%RT_TEST_MISSING%//tmp/rt");
-    t = "100% sure";
-    EXPECT_EQ(qn::expand_env_vars(t, false), "100% sure");
-    t = "%VSS%1\\x";
-    EXPECT_EQ(qn::expand_env_vars(t, true), "\\\\?\\GLOBALROOT\\Device\\HarddiskVolumeShadowCopy1\\x");
-    t = "%vss%1";
-    EXPECT_EQ(qn::expand_env_vars(t, false), "%vss%1");
-}
-
-TEST(StringUtilities, EnvironmentExpansionEndsOnSelfAndMutualReference) {
+    EXPECT_EQ(expand("%RT_TEST_DIR%/x.pf", false), "/tmp/rt/x.pf");
+    EXPECT_EQ(expand("%RT_TEST_NESTED%/%RT_TEST_MISSING%/%RT_TEST_DIR%", false), "/tmp/rt/in/%RT_TEST_MISSING%//tmp/rt");
+    EXPECT_EQ(expand("100% sure", false), "100% sure");
+    EXPECT_EQ(expand("%VSS%1\\x", true), "\\\\?\\GLOBALROOT\\Device\\HarddiskVolumeShadowCopy1\\x");
+    EXPECT_EQ(expand("%vss%1", false), "%vss%1");
+    // Self and mutual references end; a value growing on every rescan stops near the length bound;
+    // a huge value is inserted once, never repeatedly.
     setenv("RT_TEST_SELF", "%RT_TEST_SELF%", 1);
-    std::string t = "a%RT_TEST_SELF%b";
-    EXPECT_EQ(qn::expand_env_vars(t, true), "a%RT_TEST_SELF%b");
-
+    EXPECT_EQ(expand("a%RT_TEST_SELF%b", true), "a%RT_TEST_SELF%b");
     setenv("RT_TEST_A", "%RT_TEST_B%", 1);
     setenv("RT_TEST_B", "%RT_TEST_A%", 1);
-    t = "%RT_TEST_A%";
-    qn::expand_env_vars(t, true);
-    EXPECT_TRUE(t == "%RT_TEST_A%" || t == "%RT_TEST_B%") << t;
-
-    // A value that grows on every rescan stops near the length bound.
+    const std::string mutual = expand("%RT_TEST_A%", true);
+    EXPECT_TRUE(mutual == "%RT_TEST_A%" || mutual == "%RT_TEST_B%") << mutual;
     setenv("RT_TEST_GROW", "xxxxxxxxxxxxxxxx%RT_TEST_GROW%", 1);
-    t = "%RT_TEST_GROW%";
-    qn::expand_env_vars(t, true);
-    EXPECT_LT(t.size(), 600u);
-    // A huge value is inserted once, never repeatedly.
+    EXPECT_LT(expand("%RT_TEST_GROW%", true).size(), 600u);
     setenv("RT_TEST_HUGE", (std::string(100000, 'h') + "%RT_TEST_HUGE%").c_str(), 1);
-    t = "%RT_TEST_HUGE%";
-    qn::expand_env_vars(t, true);
-    EXPECT_LE(t.size(), 100000u + 15u);
+    EXPECT_LE(expand("%RT_TEST_HUGE%", true).size(), 100000u + 15u);
 }
 
 TEST(StringUtilities, SplitText) {
@@ -125,36 +98,26 @@ TEST(StringUtilities, SplitText) {
     EXPECT_TRUE(parts.empty());
 }
 
-TEST(StringUtilities, ParseNumberForms) {
-    struct Case {
+TEST(StringUtilities, NumberForms) {
+    const struct {
         const char* text;
         bool ok;
         uint32_t value;
     } cases[] = {
-        {"16", true, 16},       {"0x10", true, 16},       {"0X1f", true, 31},  {"x1F", true, 31},
-        {"o17", true, 15},      {"-1", true, 0xFFFFFFFF}, {"+7", true, 7},     {"'A'", true, 65},
-        {" 0x10 ", true, 16},   {"12abc", true, 12},      {"abc", false, 0},   {"", false, 0},
-        {"  ", false, 0},       {"'AB'", false, 0},
+        {"16", true, 16},     {"0x10", true, 16},     {"0X1f", true, 31},       {"x1F", true, 31},  {"o17", true, 15},
+        {"+7", true, 7},      {"'A'", true, 65},      {" 0x10 ", true, 16},     {"12abc", true, 12}, {"abc", false, 0},
+        {"", false, 0},       {"  ", false, 0},       {"'AB'", false, 0},       {"-1", true, 0xFFFFFFFF},
     };
     for (const auto& c : cases) {
         uint32_t v = 99;
         EXPECT_EQ(qn::parse_number(c.text, v), c.ok) << c.text;
         EXPECT_EQ(v, c.value) << c.text;
     }
-}
-
-TEST(StringUtilities, ParseIntForms) {
-    struct Case {
-        const char* text;
-        bool ok;
-        int32_t value;
-    } cases[] = {
-        {"0x10", true, 16}, {"-5", true, -5}, {"o17", true, 15}, {"+3", true, 3}, {"z", false, 0}, {"", false, 0},
-    };
-    for (const auto& c : cases) {
+    for (auto [text, ok, value] : {std::tuple{"0x10", true, 16}, {"-5", true, -5}, {"o17", true, 15}, {"+3", true, 3},
+                                   {"z", false, 0}, {"", false, 0}}) {
         int32_t v = 99;
-        EXPECT_EQ(qn::parse_int(c.text, v), c.ok) << c.text;
-        EXPECT_EQ(v, c.value) << c.text;
+        EXPECT_EQ(qn::parse_int(text, v), ok) << text;
+        EXPECT_EQ(v, value) << text;
     }
 }
 

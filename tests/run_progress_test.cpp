@@ -8,12 +8,8 @@
 #include <termios.h>
 #include <unistd.h>
 
-#include <cstdint>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <string>
-#include <vector>
 
 namespace {
 
@@ -77,19 +73,19 @@ TEST(RunProgress, StatusLineIsRateLimitedRedrawnInPlaceAndHiddenForMessages) {
 }
 
 TEST(RunProgress, DirectoryIsShortenedToOneSafeLine) {
-    EXPECT_EQ(group_thousands(0), "0");
-    EXPECT_EQ(group_thousands(999), "999");
-    EXPECT_EQ(group_thousands(1000), "1,000");
-    EXPECT_EQ(group_thousands(1234567), "1,234,567");
-    EXPECT_EQ(group_thousands(UINT64_MAX), "18,446,744,073,709,551,615");
-
-    EXPECT_EQ(fit_path("/mnt/c/Windows/Prefetch/", 40), "/mnt/c/Windows/Prefetch/");
-    EXPECT_EQ(fit_path("/mnt/c/Windows/Prefetch/", 12), "...Prefetch/");
-    EXPECT_EQ(fit_path("/a\nb\x1b[2J/\xff\xc3/", 80), "/a?b?[2J/?\?/");  // control bytes, broken UTF-8
-    EXPECT_EQ(fit_path("/d/caf\xc3\xa9/", 80), "/d/caf\xc3\xa9/");             // é: one column
-    EXPECT_EQ(fit_path("/\xe6\x96\x87\xe6\x96\x87", 5), "/\xe6\x96\x87\xe6\x96\x87");  // 文: two columns
-    EXPECT_EQ(fit_path("/\xe6\x96\x87\xe6\x96\x87\xe6\x96\x87", 6), "...\xe6\x96\x87");
-    EXPECT_EQ(fit_path("/abcdef", 2), "..");
+    const std::pair<uint64_t, const char*> grouped[] = {
+        {0, "0"}, {999, "999"}, {1000, "1,000"}, {1234567, "1,234,567"}, {UINT64_MAX, "18,446,744,073,709,551,615"}};
+    for (const auto& [n, text] : grouped) EXPECT_EQ(group_thousands(n), text);
+    const std::tuple<const char*, size_t, const char*> fitted[] = {
+        {"/mnt/c/Windows/Prefetch/", 40, "/mnt/c/Windows/Prefetch/"},
+        {"/mnt/c/Windows/Prefetch/", 12, "...Prefetch/"},
+        {"/a\nb\x1b[2J/\xff\xc3/", 80, "/a?b?[2J/?\?/"},  // control bytes, broken UTF-8
+        {"/d/caf\xc3\xa9/", 80, "/d/caf\xc3\xa9/"},        // é: one column
+        {"/\xe6\x96\x87\xe6\x96\x87", 5, "/\xe6\x96\x87\xe6\x96\x87"},  // 文: two columns
+        {"/\xe6\x96\x87\xe6\x96\x87\xe6\x96\x87", 6, "...\xe6\x96\x87"},
+        {"/abcdef", 2, ".."},
+    };
+    for (const auto& [path, width, want] : fitted) EXPECT_EQ(fit_path(path, width), want) << path;
 
     uint64_t now = 0;
     const std::string dir = "/mnt/evidence/" + std::string(200, 'x') + "/Windows/Prefetch/";
@@ -104,61 +100,45 @@ TEST(RunProgress, DirectoryIsShortenedToOneSafeLine) {
 
 // ---- the built tool over a generated tree ----
 
+// 300 copies of real files with empty files (skipped with a message), files that are no prefetch
+// files (skipped quietly) and text files that -filter "*.pf" leaves out among them, over four
+// directories; the list has blank lines. Removed when the test ends.
 struct tree {
     std::string root, list, expected_messages;
     size_t good = 0, skipped = 0;
-};
-
-// 300 copies of real files with empty files (skipped with a message), files that are no prefetch
-// files (skipped quietly) and text files that -filter "*.pf" leaves out among them, over four
-// directories; the list has blank lines.
-std::string g_tree_root;  // removed after the last test
-
-const tree& sample_tree() {
-    static const tree t = [] {
-        tree t;
+    tree() {
         std::string base = (fs::temp_directory_path() / "rt_progXXXXXX").string();
-        t.root = mkdtemp(base.data());
-        g_tree_root = t.root;
+        root = mkdtemp(base.data());
         const std::string data = RUNTRAIL_TEST_DATA;
         std::vector<std::string> sources;
         for (const char* dir : {"/Win10", "/Vista", "/Win2012"})
             for (const auto& e : fs::directory_iterator(data + dir))
                 if (e.path().extension() == ".pf") sources.push_back(e.path());
-        for (int i = 0; t.good < 300; ++i) {
-            const std::string sub = t.root + "/d" + std::to_string(i % 4);
+        for (int i = 0; good < 300; ++i) {
+            const std::string sub = root + "/d" + std::to_string(i % 4);
             fs::create_directories(sub);
             std::string path = sub + "/f" + std::to_string(i);
             if (i % 40 == 7) {
                 std::ofstream(path += ".txt") << "notes\n";
-                t.list += path + "\n\n";
+                list += path + "\n\n";
                 continue;
             }
             path += ".pf";
             if (i % 25 == 3) {
                 std::ofstream{path};
-                t.expected_messages += "prob reading file " + path + "\n";
-                ++t.skipped;
+                expected_messages += "prob reading file " + path + "\n";
+                ++skipped;
             } else if (i % 37 == 5) {
                 fs::copy_file(data + "/Bad/notAPrefetch.pf", path);
-                ++t.skipped;
+                ++skipped;
             } else {
-                fs::copy_file(sources[t.good % sources.size()], path);
-                ++t.good;
+                fs::copy_file(sources[good++ % sources.size()], path);
             }
-            t.list += path + "\n";
+            list += path + "\n";
         }
-        return t;
-    }();
-    return t;
-}
-
-struct tree_cleanup : testing::Environment {
-    void TearDown() override {
-        if (!g_tree_root.empty()) fs::remove_all(g_tree_root);
     }
+    ~tree() { fs::remove_all(root); }
 };
-[[maybe_unused]] testing::Environment* const k_cleanup = testing::AddGlobalTestEnvironment(new tree_cleanup);
 
 std::string slurp(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
@@ -174,12 +154,11 @@ std::string report_of(const std::string& out) {
 struct tool_run {
     std::string out, err;
 };
-
 // Runs the tool with `input` on standard input and standard output in a file. With `pty` set,
 // standard error is a raw pseudo-terminal and the input arrives in three parts with pauses in
 // between, so that the run lasts long enough for its status line to be drawn more than once.
-tool_run run_tool(const std::vector<std::string>& args, const std::string& input, bool pty) {
-    const std::string out_path = sample_tree().root + "/stdout.txt", err_path = sample_tree().root + "/stderr.txt";
+tool_run run_tool(const tree& t, const std::vector<std::string>& args, const std::string& input, bool pty) {
+    const std::string out_path = t.root + "/stdout.txt", err_path = t.root + "/stderr.txt";
     int master = -1, slave = -1, in_pipe[2];
     if (pty) {
         struct termios raw {};
@@ -229,24 +208,24 @@ tool_run run_tool(const std::vector<std::string>& args, const std::string& input
 }
 
 TEST(RunProgressTool, StatusLineOnATerminalOnlyAndOneSummaryAfterTheErase) {
-    const tree& t = sample_tree();
+    const tree t;
     const std::vector<std::string> args{"-pipe", "-csv", "-filter", "*.pf"};
     const std::string summary = "runtrail: " + std::to_string(t.good + t.skipped) +
                                 " files: " + std::to_string(t.good) + " reported, " + std::to_string(t.skipped) +
                                 " skipped\n";
 
     // No terminal: the messages, the end-of-run erase and the summary, nothing else.
-    const tool_run plain = run_tool(args, t.list, false);
+    const tool_run plain = run_tool(t, args, t.list, false);
     EXPECT_EQ(plain.err, t.expected_messages + k_erase + summary);
     EXPECT_EQ(count_of(plain.out, "\nf"), t.good);  // one row per reported file
 
     auto quiet_args = args;
     quiet_args.push_back("-quiet");
-    const tool_run quiet = run_tool(quiet_args, t.list, false);
+    const tool_run quiet = run_tool(t, quiet_args, t.list, false);
     EXPECT_EQ(quiet.err, "");
     EXPECT_EQ(report_of(quiet.out), report_of(plain.out));
 
-    const tool_run term = run_tool(args, t.list, true);
+    const tool_run term = run_tool(t, args, t.list, true);
     EXPECT_EQ(term.out, plain.out);
     EXPECT_FALSE(report_of(plain.out).empty());
     // Drawn and redrawn in place, then erased; the summary comes last.
@@ -269,7 +248,7 @@ TEST(RunProgressTool, StatusLineOnATerminalOnlyAndOneSummaryAfterTheErase) {
     EXPECT_GE(hidden, 1u);  // at least one message arrived while the status line showed
 
     // A directory walk counts the same files (the text files are filtered out).
-    const tool_run walk = run_tool({"-enumdir", t.root, "-num_subdirs", "1", "-csv", "-filter", "*.pf"}, "", false);
+    const tool_run walk = run_tool(t, {"-enumdir", t.root, "-num_subdirs", "1", "-csv", "-filter", "*.pf"}, "", false);
     EXPECT_EQ(walk.err.substr(walk.err.size() - summary.size()), summary);
     EXPECT_EQ(count_of(walk.err, "prob reading file"), count_of(t.expected_messages, "\n"));
 }
