@@ -38,6 +38,14 @@ bool unwrap_container_into(qn::byte_view bytes, std::vector<uint8_t>& image) {
     return ok;
 }
 
+// The per-file message for a skipped file, on a line of its own (the status line, when one is
+// showing, is erased first); -quiet silences it.
+void report_skipped_file(const runtrail_user_context& ctx, const char* format) {
+    if (!ctx.show_progress) return;
+    if (ctx.progress) ctx.progress->hide();
+    std::fprintf(stderr, format, ctx.file_path.c_str());
+}
+
 }  // namespace
 
 std::string file_name_of(const std::string& path) {
@@ -56,10 +64,7 @@ bool read_prefetch_file(runtrail_user_context& ctx) {
 bool read_prefetch_file(runtrail_user_context& ctx, file_chain_buffers& buffers) {
     uni::file_stats stats;
     if (!uni::read_file_reusing(buffers.file, buffers.file_length, ctx.file_path, k_prefetch_read_cap, stats)) {
-        if (ctx.show_progress) {
-            if (ctx.progress) ctx.progress->hide();
-            std::fprintf(stderr, "prob reading file %s\n", ctx.file_path.c_str());
-        }
+        report_skipped_file(ctx, "prob reading file %s\n");
         return false;
     }
     ctx.prefetch_file_size = stats.size;
@@ -69,10 +74,16 @@ bool read_prefetch_file(runtrail_user_context& ctx, file_chain_buffers& buffers)
 
     const qn::byte_view bytes(buffers.file.data(), buffers.file_length);
     uint32_t declared_size = 0;
+    bool parsed;
     if (detect_container(bytes.data(), bytes.size(), declared_size) == container_none)
-        return parse_prefetch(bytes.data(), bytes.size(), ctx);
-    if (!unwrap_container_into(bytes, buffers.image)) return false;
-    return parse_prefetch(buffers.image.data(), buffers.image.size(), ctx);
+        parsed = parse_prefetch(bytes.data(), bytes.size(), ctx);
+    else
+        parsed = unwrap_container_into(bytes, buffers.image) &&
+                 parse_prefetch(buffers.image.data(), buffers.image.size(), ctx);
+    // A file that reads but is not a prefetch image (or is truncated or damaged past use) is
+    // skipped like an unreadable one, and the examiner is told which file it was.
+    if (!parsed) report_skipped_file(ctx, "prob parsing file %s\n");
+    return parsed;
 }
 
 bool output_prefetch_entry(std::ostream& out, runtrail_user_context& ctx) {
