@@ -182,69 +182,55 @@ TEST(ColumnWriter, OneHeaderPerRunAndTheSameColumnsAfterward) {
     const auto lines = lines_of(out.str());
     ASSERT_EQ(lines.size(), 3u);
     EXPECT_EQ(lines[1], lines[2]);
-
-    runtrail_user_context text_only;
-    configure(text_only, {.text_report = true});
+    configure(ctx, {.text_report = true});
     std::ostringstream none;
-    EXPECT_EQ(write_csv_report(none, text_only), 0);
-    EXPECT_TRUE(none.str().empty());
+    EXPECT_EQ(write_csv_report(none, ctx), 0);
+    EXPECT_EQ(none.str(), "");
 }
 
-TEST(ColumnWriter, LineBreakMarks) {
-    const std::pair<std::string, std::string> cases[] = {
-        {"plain", "plain"},
-        {"a\r\nb", "a[CRLF]b"},
-        {"a\n\rb", "a[LFCR]b"},
-        {"a\nb", "a[LF]b"},
-        {"a\rb", "a[CR]b"},
-        // A lone CR next to an LF elsewhere is still a line end for many readers.
-        {"a\nb\rc", "a[LF]b[CR]c"},
-        {"\r\r\n", "[CR][CRLF]"},
-        {"\n\r\n", "[LFCR][LF]"},
-        {"\n", "[LF]"},
-        {"", ""},
+TEST(ColumnWriter, LineBreakMarksAndSeparatorRuns) {
+    const std::pair<std::string, std::string> marks[] = {
+        {"plain", "plain"}, {"a\r\nb", "a[CRLF]b"}, {"a\n\rb", "a[LFCR]b"}, {"a\nb", "a[LF]b"}, {"a\rb", "a[CR]b"},
+        {"a\nb\rc", "a[LF]b[CR]c"},  // a lone CR next to an LF elsewhere is still a line end for many readers
+        {"\r\r\n", "[CR][CRLF]"}, {"\n\r\n", "[LFCR][LF]"}, {"\n", "[LF]"}, {"", ""},
     };
-    for (const auto& [in, expected] : cases) {
-        std::string text = in;
+    for (auto [text, expected] : marks) {
         mark_line_breaks(text);
         EXPECT_EQ(text, expected);
     }
+    const std::tuple<std::string, std::string, std::string> runs[] = {
+        {"a;b;;c", ";", "a b  c"}, {"a | b", " | ", "a   b"}, {"x\ty", "\t", "x y"}, {"a||||b", "||", "a   |b"},
+        {"a b", " ", "a b"},  // a blank separator cannot be protected this way
+        {"2014/03/05", "/", "2014 03 05"}, {"abc", "", "abc"},
+    };
+    for (auto [text, separator, expected] : runs) {
+        break_separator_runs(text, separator);
+        EXPECT_EQ(text, expected) << separator;
+    }
 }
 
-TEST(ColumnWriter, CellSettersAndRowMechanics) {
+TEST(ColumnWriter, CellPositionsOutOfRangeChangeNothing) {
     runtrail_user_context settings;
     configure(settings, {});
     settings.header_columns.clear();
     add_column(settings, "a very long column name", 3);
     add_time_column(settings, "t", 5);
     add_column(settings, "n", 4);
-    EXPECT_EQ(settings.header_columns[0].flags, k_flag_header_column);
-    EXPECT_EQ(settings.header_columns[1].type, cell_time_header);
-
     csv_row row;
     init_row(row, 3, 0);
-    ASSERT_EQ(row.cells.size(), 3u);
     EXPECT_EQ(set_number_cell(row, 0, k_2014, cell_filetime_split, 0), 2);
-    EXPECT_EQ(set_number_cell(row, 2, 42, cell_uint, k_flag_decimal), 1);
     // Out of range positions and unknown types change nothing and use one position.
-    EXPECT_EQ(set_text_cell(row, 3, "x", cell_text, 0), 1);
-    EXPECT_EQ(set_text_cell(row, -1, "x", cell_text, 0), 1);
-    EXPECT_EQ(set_text_cell(row, 0, "x", 32, 0), 1);
-    EXPECT_EQ(row.cells[0].type, cell_filetime_split);
+    for (const int position : {3, -1, 0})
+        EXPECT_EQ(set_text_cell(row, position, "x", position == 0 ? 32 : cell_text, 0), 1);
     // A split time in the last position still fills only that position.
     EXPECT_EQ(set_number_cell(row, 2, k_2014, cell_filetime_split, 0), 2);
     set_number_cell(row, 2, 42, cell_uint, k_flag_decimal);
-
     settings.compact_fields = false;
     settings.hex_numbers = true;
     std::ostringstream out;
     write_row(out, row, settings);
-    // A name longer than its width is written whole; the number is right-aligned.
-    EXPECT_EQ(out.str(),
-              "a very long column name, t    ,n   \n"
-              "2014-03-05, 12:34:56.789,  42\n");
-
-    // Without the decimal flag a number follows hex_numbers.
+    // A name longer than its width is written whole; the number is right-aligned and decimal.
+    EXPECT_EQ(out.str(), "a very long column name, t    ,n   \n2014-03-05, 12:34:56.789,  42\n");
     csv_row hex;
     init_row(hex, 1, 0);
     set_number_cell(hex, 0, 255, cell_uint, 0);
@@ -260,24 +246,6 @@ TEST(ColumnWriter, CellSettersAndRowMechanics) {
     std::ostringstream stream_text;
     stream_text << "from " << 2 << " parts";
     set_stream_cell(quoted, 2, stream_text, cell_text, 0);
-    EXPECT_EQ(quoted.cells[0].text, "{\"k\":1}");
-    EXPECT_EQ(quoted.cells[1].text, "\"{\"\"\"");
-    EXPECT_EQ(quoted.cells[2].text, "\"from 2 parts\"");
-}
-
-TEST(ColumnWriter, SeparatorRunsAreBroken) {
-    const std::tuple<std::string, std::string, std::string> cases[] = {
-        {"a;b;;c", ";", "a b  c"},
-        {"a | b", " | ", "a   b"},
-        {"x\ty", "\t", "x y"},
-        {"a||||b", "||", "a   |b"},
-        {"a b", " ", "a b"},  // a blank separator cannot be protected this way
-        {"2014/03/05", "/", "2014 03 05"},
-        {"abc", "", "abc"},
-    };
-    for (const auto& [in, separator, expected] : cases) {
-        std::string text = in;
-        break_separator_runs(text, separator);
-        EXPECT_EQ(text, expected) << separator;
-    }
+    EXPECT_EQ(quoted.cells[0].text + quoted.cells[1].text + quoted.cells[2].text,
+              "{\"k\":1}\"{\"\"\"\"from 2 parts\"");
 }
