@@ -19,10 +19,14 @@ std::string right(const std::string& text, size_t width) {
     return text.size() >= width ? text : std::string(width - text.size(), ' ') + text;
 }
 
-const std::string k_path = "\\DEVICE\\HARDDISKVOLUME1\\WINDOWS\\SYSTEM32\\CMD.EXE";
-const std::string k_prev = "2000-02-29 12:00:00.000; 2038-01-19 03:14:08.000";
-const std::string k_modules =
-    "\\DEVICE\\HARDDISKVOLUME1\\WINDOWS\\SYSTEM32\\NTDLL.DLL; \\DEVICE\\HARDDISKVOLUME1\\WINDOWS\\SYSTEM32\\CMD.EXE";
+// `text` with the first (or every) `from` replaced by `to`.
+std::string edit(std::string text, const std::string& from, const std::string& to, bool every = false) {
+    for (size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size())) {
+        text.replace(at, from.size(), to);
+        if (!every) break;
+    }
+    return text;
+}
 
 std::string csv_of(const options& o, void (*adjust)(runtrail_user_context&) = nullptr) {
     runtrail_user_context ctx;
@@ -37,27 +41,24 @@ std::string csv_of(const options& o, void (*adjust)(runtrail_user_context&) = nu
 }  // namespace
 
 TEST(ColumnWriter, LayoutsForEachOptionSet) {
-    struct layout_case {
-        const char* name;
-        options o;
-        void (*adjust)(runtrail_user_context&);
-        std::string header;
-        std::string row;
-    };
-    const std::string plain_header =
-        "prefetch file name,app name,times ran,last run, time-UTC,mdate, time-UTC,adate, time-UTC,cdate, "
-        "time-UTC,path/appname,previous dates run";
-    const std::string plain_row = "CMD.EXE-4A81B364.pf,CMD.EXE,3,2014-03-05, 12:34:56.789,2014-03-05, 12:34:56.000,, ,"
-                                  "1970-01-01, 00:00:01.000," + k_path + "," + k_prev;
+    const std::string path = "\\DEVICE\\HARDDISKVOLUME1\\WINDOWS\\SYSTEM32\\CMD.EXE";
+    const std::string prev = "2000-02-29 12:00:00.000; 2038-01-19 03:14:08.000";
+    const std::string volumes_modules = ",1,\\DEVICE\\HARDDISKVOLUME1,1a2b-3c4d,2014-03-05 12:34:56.789,2,"
+                                        "\\DEVICE\\HARDDISKVOLUME1\\WINDOWS\\SYSTEM32\\NTDLL.DLL; " + path;
+    const std::string header = "prefetch file name,app name,times ran,last run, time-UTC,mdate, time-UTC,adate, "
+                               "time-UTC,cdate, time-UTC,path/appname,previous dates run";
+    const std::string row = "CMD.EXE-4A81B364.pf,CMD.EXE,3,2014-03-05, 12:34:56.789,2014-03-05, 12:34:56.000,, ,"
+                            "1970-01-01, 00:00:01.000," + path + "," + prev;
+    const std::string verbose_header = edit(header, ",previous", ",Num Vols,volume(s),volume serial(s),volume "
+                                            "date/time(s) (UTC),Num modules,Module list,previous");
     const std::string paired_header = left("prefetch file name", 42) + "," + left("app name", 30) + "," +
                                       left("times ran", 9) + "," + left("last run [UTC]", 23) + "," +
                                       left("modify date [UTC]", 23) + "," + left("access date [UTC]", 23) + "," +
                                       left("changed date [UTC]", 23) + "," + left("path/appname", 90) + "," +
                                       left("previous dates run", 23);
     const std::string paired_row = left("CMD.EXE-4A81B364.pf", 42) + "," + left("CMD.EXE", 30) + "," + right("3", 9) +
-                                   ", " + "2014-03-05 12:34:56.789" + ", " + "2014-03-05 12:34:56.000" + ", " +
-                                   left("   ", 23) + ", " + "1970-01-01 00:00:01.000" + "," + left(k_path, 90) + "," +
-                                   k_prev;
+                                   ", 2014-03-05 12:34:56.789, 2014-03-05 12:34:56.000, " + left("   ", 23) +
+                                   ", 1970-01-01 00:00:01.000," + left(path, 90) + "," + prev;
     const std::string table_header =
         left("prefetch file name", 42) + " | " + left("app name", 30) + " | " + left("times ran", 9) + " | " +
         left("last run", 10) + " |  " + left("time-UTC", 12) + " | " + left("mdate", 10) + " |  " +
@@ -67,98 +68,53 @@ TEST(ColumnWriter, LayoutsForEachOptionSet) {
     const std::string table_row =
         left("CMD.EXE-4A81B364.pf", 42) + " | " + left("CMD.EXE", 30) + " | " + right("3", 9) + " | " +
         "2014-03-05 |  12:34:56.789 | 2014-03-05 |  12:34:56.000 | " + left(" ", 10) + " |  " + left(" ", 12) +
-        " | 1970-01-01 |  00:00:01.000 | " + left("C:\\a;b", 90) + " | " + k_prev;
-
+        " | 1970-01-01 |  00:00:01.000 | " + left("C:\\a;b", 90) + " | " + prev;
+    const std::string compact_header = edit(header, ", ", ",", true);
+    struct layout_case {
+        const char* name;
+        options o;
+        void (*adjust)(runtrail_user_context&);
+        std::string header, row;
+    };
     const layout_case cases[] = {
-        {"plain -csv", {}, nullptr, plain_header, plain_row},
+        {"plain -csv", {}, nullptr, header, row},
         {"-csv -pair_datetime", {.pair_datetime = true}, nullptr, paired_header, paired_row},
-        {"-csv -pair_datetime -verbose leaves out volumes and modules",
-         {.pair_datetime = true, .verbose = true}, nullptr, paired_header, paired_row},
-        {"-csv -pair_datetime -no_whitespace -verbose",
-         {.pair_datetime = true, .no_whitespace = true, .verbose = true},
+        {"-csv -pair_datetime -verbose leaves out volumes and modules", {.pair_datetime = true, .verbose = true},
+         nullptr, paired_header, paired_row},
+        {"-csv -pair_datetime -no_whitespace -verbose", {.pair_datetime = true, .no_whitespace = true, .verbose = true},
          nullptr,
          "prefetch file name,app name,times ran,last run [UTC],modify date [UTC],access date [UTC],changed date [UTC],"
          "path/appname,Num Vols,volume(s),volume serial(s),volume date/time(s) (UTC),Num modules,Module list,"
          "previous dates run",
          "CMD.EXE-4A81B364.pf,CMD.EXE,3,2014-03-05 12:34:56.789,2014-03-05 12:34:56.000, ,1970-01-01 00:00:01.000," +
-             k_path + ",1,\\DEVICE\\HARDDISKVOLUME1,1a2b-3c4d,2014-03-05 12:34:56.789,2," + k_modules + "," + k_prev},
-        {"-csv -verbose",
-         {.verbose = true},
-         nullptr,
-         "prefetch file name,app name,times ran,last run, time-UTC,mdate, time-UTC,adate, time-UTC,cdate, "
-         "time-UTC,path/appname,Num Vols,volume(s),volume serial(s),volume date/time(s) (UTC),Num modules,"
-         "Module list,previous dates run",
-         "CMD.EXE-4A81B364.pf,CMD.EXE,3,2014-03-05, 12:34:56.789,2014-03-05, 12:34:56.000,, ,1970-01-01, "
-         "00:00:01.000," + k_path + ",1,\\DEVICE\\HARDDISKVOLUME1,1a2b-3c4d,2014-03-05 12:34:56.789,2," + k_modules +
-             "," + k_prev},
-        {"-csv -verbose, no volumes and no modules",
-         {.verbose = true},
+             path + volumes_modules + "," + prev},
+        {"-csv -verbose", {.verbose = true}, nullptr, verbose_header, edit(row, "," + prev, volumes_modules + "," + prev)},
+        {"-csv -verbose, no volumes and no modules", {.verbose = true},
          [](runtrail_user_context& c) {
              c.volume_paths.clear(), c.volume_serials.clear(), c.volume_times.clear(), c.volume_dirs.clear();
              c.modules.clear();
          },
-         "prefetch file name,app name,times ran,last run, time-UTC,mdate, time-UTC,adate, time-UTC,cdate, "
-         "time-UTC,path/appname,Num Vols,volume(s),volume serial(s),volume date/time(s) (UTC),Num modules,"
-         "Module list,previous dates run",
-         "CMD.EXE-4A81B364.pf,CMD.EXE,3,2014-03-05, 12:34:56.789,2014-03-05, 12:34:56.000,, ,1970-01-01, "
-         "00:00:01.000," + k_path + ",0,,,,0,," + k_prev},
-        {"-csv -username -hostname",
-         {.user_name = "examiner", .host_name = "WS01"},
-         nullptr,
-         plain_header + ",user acct,host name",
-         plain_row + ",examiner,WS01"},
-        {"-csv with last run 0 and no earlier runs",
-         {},
-         [](runtrail_user_context& c) { c.last_run_time = 0, c.prev_run_times.clear(); },
-         plain_header,
-         "CMD.EXE-4A81B364.pf,CMD.EXE,3,, ,2014-03-05, 12:34:56.000,, ,1970-01-01, 00:00:01.000," + k_path + ","},
-        {"-csv -no_whitespace",
-         {.no_whitespace = true},
-         nullptr,
-         "prefetch file name,app name,times ran,last run,time-UTC,mdate,time-UTC,adate,time-UTC,cdate,time-UTC,"
-         "path/appname,previous dates run",
-         "CMD.EXE-4A81B364.pf,CMD.EXE,3,2014-03-05,12:34:56.789,2014-03-05,12:34:56.000,,,1970-01-01,00:00:01.000," +
-             k_path + "," + k_prev},
-        {"-csv -pf_path",
-         {.pf_path = true},
-         nullptr,
-         plain_header,
-         "/cases/CMD.EXE-4A81B364.pf,CMD.EXE,3,2014-03-05, 12:34:56.789,2014-03-05, 12:34:56.000,, ,"
-         "1970-01-01, 00:00:01.000," + k_path + "," + k_prev},
-        {"-csv: a comma in a value becomes a space",
-         {},
-         [](runtrail_user_context& c) { c.exe_name = "A,B.EXE"; },
-         plain_header,
-         "CMD.EXE-4A81B364.pf,A B.EXE,3,2014-03-05, 12:34:56.789,2014-03-05, 12:34:56.000,, ,"
-         "1970-01-01, 00:00:01.000," + k_path + "," + k_prev},
-        {"-pipe -enumdir without -csv: padded \" | \" table, a bar in a value becomes ;",
-         {.csv = false},
-         [](runtrail_user_context& c) { c.target_path = "C:\\a|b"; },
-         table_header,
-         table_row},
-        {"-csv -csv_separator |",
-         {.csv_separator = "|"},
-         [](runtrail_user_context& c) { c.exe_name = "A|B,C.EXE"; },
-         "prefetch file name|app name|times ran|last run| time-UTC|mdate| time-UTC|adate| time-UTC|cdate| "
-         "time-UTC|path/appname|previous dates run",
-         "CMD.EXE-4A81B364.pf|A;B,C.EXE|3|2014-03-05| 12:34:56.789|2014-03-05| 12:34:56.000|| |"
-         "1970-01-01| 00:00:01.000|" + k_path + "|" + k_prev},
-        {"-csv -enable_quoted_csv_fields",
-         {.quoted = true},
-         [](runtrail_user_context& c) {
-             c.exe_name = "say \"hi\",x";
-             c.target_path = "{\"already\":1}";
-         },
-         "prefetch file name,app name,times ran,last run,time-UTC,mdate,time-UTC,adate,time-UTC,cdate,time-UTC,"
-         "path/appname,previous dates run",
+         verbose_header, edit(row, "," + prev, ",0,,,,0,," + prev)},
+        {"-csv -username -hostname", {.user_name = "examiner", .host_name = "WS01"}, nullptr,
+         header + ",user acct,host name", row + ",examiner,WS01"},
+        {"-csv with last run 0 and no earlier runs", {},
+         [](runtrail_user_context& c) { c.last_run_time = 0, c.prev_run_times.clear(); }, header,
+         "CMD.EXE-4A81B364.pf,CMD.EXE,3,, ,2014-03-05, 12:34:56.000,, ,1970-01-01, 00:00:01.000," + path + ","},
+        {"-csv -no_whitespace", {.no_whitespace = true}, nullptr, compact_header, edit(row, ", ", ",", true)},
+        {"-csv -pf_path", {.pf_path = true}, nullptr, header, "/cases/" + row},
+        {"-csv: a comma in a value becomes a space", {}, [](runtrail_user_context& c) { c.exe_name = "A,B.EXE"; },
+         header, edit(row, ",CMD.EXE,", ",A B.EXE,")},
+        {"-pipe -enumdir without -csv: padded \" | \" table, a bar in a value becomes ;", {.csv = false},
+         [](runtrail_user_context& c) { c.target_path = "C:\\a|b"; }, table_header, table_row},
+        {"-csv -csv_separator |", {.csv_separator = "|"}, [](runtrail_user_context& c) { c.exe_name = "A|B,C.EXE"; },
+         edit(header, ",", "|", true), edit(edit(row, ",", "|", true), "|CMD.EXE|", "|A;B,C.EXE|")},
+        {"-csv -enable_quoted_csv_fields", {.quoted = true},
+         [](runtrail_user_context& c) { c.exe_name = "say \"hi\",x", c.target_path = "{\"already\":1}"; },
+         compact_header,
          "\"CMD.EXE-4A81B364.pf\",\"say \"\"hi\"\",x\",3,2014-03-05,12:34:56.789,2014-03-05,12:34:56.000,,,"
-         "1970-01-01,00:00:01.000,{\"already\":1},\"" + k_prev + "\""},
-        {"line breaks in a value are marked",
-         {},
-         [](runtrail_user_context& c) { c.exe_name = "A\r\nB\nC\rD\n\rE"; },
-         plain_header,
-         "CMD.EXE-4A81B364.pf,A[CRLF]B[LF]C[CR]D[LFCR]E,3,2014-03-05, 12:34:56.789,2014-03-05, 12:34:56.000,, ,"
-         "1970-01-01, 00:00:01.000," + k_path + "," + k_prev},
+         "1970-01-01,00:00:01.000,{\"already\":1},\"" + prev + "\""},
+        {"line breaks in a value are marked", {}, [](runtrail_user_context& c) { c.exe_name = "A\r\nB\nC\rD\n\rE"; },
+         header, edit(row, ",CMD.EXE,", ",A[CRLF]B[LF]C[CR]D[LFCR]E,")},
     };
     for (const layout_case& c : cases) {
         SCOPED_TRACE(c.name);

@@ -24,7 +24,6 @@ std::vector<named_options> option_sets() {
         {"-csv -pair_datetime -verbose", {.pair_datetime = true, .verbose = true}},
         {"-csv -pair_datetime -no_whitespace -verbose", {.pair_datetime = true, .no_whitespace = true, .verbose = true}},
         {"-pipe -enumdir", {.csv = false}},
-        {"-pipe -enumdir -verbose", {.csv = false, .verbose = true}},
         {"-csv -csv_separator ;", {.verbose = true, .csv_separator = ";"}},
         {"-csv -csv_separator \\t", {.verbose = true, .csv_separator = "\\t"}},
         {"-csv -csv_separator ::", {.verbose = true, .csv_separator = "::"}},

@@ -2,10 +2,13 @@
 // known content, for the column and text writer tests.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <string>
+#include <vector>
 
 #include "runtrail_user_context.h"
-#include "time_format.h"
+#include "tool_options.h"
 #include "writer_test_support.h"
 
 namespace writer_fixtures {
@@ -30,43 +33,24 @@ struct options {
     bool text_report = false;     // -longform (the text report)
 };
 
+// The settings after the option step for the command line these options stand for.
 inline void configure(runtrail_user_context& ctx, const options& o) {
-    ctx.tool_reset();
-    ctx.pair_datetime = o.pair_datetime;
-    auto set_separator = [&ctx](const std::string& text) {
-        ctx.separator = text == "tab" || text == "\\t" ? "\t" : text;
-        const bool bar = text.find('|') != std::string::npos, comma = text.find(',') != std::string::npos;
-        ctx.field_sep_char = ctx.quoted_fields ? 0 : bar ? '|' : comma ? ',' : 0;
-        ctx.field_sep_replacement = ctx.field_sep_char == '|' ? ';' : ctx.field_sep_char == ',' ? ' ' : 0;
+    std::vector<std::string> args = {"runtrail", "x.pf"};
+    auto add = [&args](bool on, std::vector<std::string> words) {
+        if (on) args.insert(args.end(), words.begin(), words.end());
     };
-    if (o.csv) ctx.out_csv = true, set_separator(","), ctx.compact_fields = !ctx.pair_datetime;
-    if (!o.user_name.empty()) ctx.user_name = o.user_name, ctx.user_name_given = true;
-    if (!o.host_name.empty()) ctx.host_name = o.host_name, ctx.host_name_given = true;
-    if (!o.csv_separator.empty()) set_separator(o.csv_separator);
-    if (o.quoted) {
-        ctx.quoted_fields = true;
-        if (ctx.separator.find('\t') == std::string::npos) {
-            const size_t first = ctx.separator.find_first_not_of(" \t\r\n");
-            const size_t last = ctx.separator.find_last_not_of(" \t\r\n");
-            ctx.separator = first == std::string::npos ? "" : ctx.separator.substr(first, last - first + 1);
-        }
-        ctx.pad_separator = false;
-        ctx.field_sep_char = 0;
-    }
-    if (o.no_whitespace) {
-        ctx.compact_fields = true;
-        ctx.pad_separator = false;
-        std::erase(ctx.separator, ' ');
-    }
-    ctx.verbose = o.verbose || o.text_report;
-    qn::compile_time_format(ctx.date_format, ctx.time_format, ctx.pair_datetime, ctx.time_formatter);
-    ctx.source_label = "PREFETCH";
-    ctx.show_target_path = ctx.show_prev_times = true;
-    ctx.show_prefetch_path = o.pf_path;
-    if (o.text_report) {
-        ctx.out_xml = ctx.out_csv = ctx.out_csvl2t = ctx.out_bodyfile = false;
-        ctx.field_sep_char = ctx.field_sep_replacement = 0;
-    }
+    add(o.csv, {"-csv"});
+    add(!o.csv && !o.text_report, {"-pipe", "-enumdir"});
+    add(o.pair_datetime, {"-pair_datetime"});
+    add(o.no_whitespace, {"-no_whitespace"});
+    add(o.verbose, {"-verbose"});
+    add(o.quoted, {"-enable_quoted_csv_fields"});
+    add(!o.csv_separator.empty(), {"-csv_separator", o.csv_separator});
+    add(!o.user_name.empty(), {"-username", o.user_name});
+    add(!o.host_name.empty(), {"-hostname", o.host_name});
+    add(o.pf_path, {"-pf_path"});
+    add(o.text_report, {"-longform"});
+    EXPECT_TRUE(parse_tool_options(ctx, args, "ver: test"));
 }
 
 // One parsed record with known content.
