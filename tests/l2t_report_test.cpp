@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <sstream>
+#include <vector>
 
 #include "l2t_report.h"
 #include "report_writers.h"
@@ -42,26 +43,21 @@ void expect_well_formed(const std::string& output, char separator) {
 
 TEST(L2tReport, RunOnceGivesThreeLinesWithLastRunAndCreatedTogether) {
     l2t_context ctx;
-    const auto lines = lines_of(run_l2t(ctx));
-    ASSERT_EQ(lines.size(), 4u);
-    EXPECT_EQ(lines[0], k_header);
-    EXPECT_EQ(lines[1], std::string("2014-03-05, 12:34:56.789,UTC,..CB,PREFETCH,Win10 Prefetch,Last Run; Created,,,") +
-                            k_tail);
-    EXPECT_EQ(lines[2], std::string("2014-03-05, 12:35:01.889,UTC,M...,PREFETCH,Win10 Prefetch,Last Modified,,,") +
-                            k_tail);
-    EXPECT_EQ(lines[3], std::string("2014-03-05, 12:35:56.789,UTC,.A..,PREFETCH,Win10 Prefetch,Last Access,,,") +
-                            k_tail);
+    std::vector<std::string> expected = {k_header, "2014-03-05, 12:34:56.789,UTC,..CB,Last Run; Created,,,",
+                                         "2014-03-05, 12:35:01.889,UTC,M...,Last Modified,,,",
+                                         "2014-03-05, 12:35:56.789,UTC,.A..,Last Access,,,"};
+    for (size_t i = 1; i < expected.size(); ++i)
+        expected[i] = expected[i].insert(34, "PREFETCH,Win10 Prefetch,") + k_tail;
+    EXPECT_EQ(lines_of(run_l2t(ctx)), expected);
 
     // The header is written once per run.
-    const auto again = lines_of(run_l2t(ctx));
-    ASSERT_EQ(again.size(), 3u);
-    EXPECT_NE(again[0], k_header);
+    EXPECT_EQ(lines_of(run_l2t(ctx)), std::vector<std::string>(expected.begin() + 1, expected.end()));
 
     // Not the selected output: nothing written.
     ctx.out_csvl2t = false;
     std::ostringstream out;
     EXPECT_EQ(write_l2t_report(out, ctx), 0);
-    EXPECT_TRUE(out.str().empty());
+    EXPECT_EQ(out.str(), "");
 }
 
 TEST(L2tReport, EarlierRunsGetOneLineEachAndThePluralFollowsTheRunCount) {
@@ -121,9 +117,8 @@ TEST(L2tReport, ModuleListShortNamesOnceInCaseInsensitiveOrderUnlessVerbose) {
 
     ctx.modules.clear();
     ctx.volume_paths.clear(), ctx.volume_times.clear(), ctx.volume_serials.clear(), ctx.volume_dirs.clear();
-    lines = lines_of(run_l2t(ctx));
-    EXPECT_EQ(split(lines[0], ',')[10], "");
-    EXPECT_EQ(split(lines[0], ',')[16], "");
+    const auto fields = split(lines_of(run_l2t(ctx))[0], ',');
+    EXPECT_EQ(fields[10] + fields[16], "");
 }
 
 TEST(L2tReport, TimeFieldsFollowPaddingAndPairing) {
@@ -150,9 +145,7 @@ TEST(L2tReport, TimesThatAreNotValidGiveNoLineAndNoMadeUpDate) {
     ctx.run_count = 3;
     ctx.prefetch_file_times[k_file_time_changed] = 116444736000000000ULL;  // first second of 1970
     ctx.prev_run_times = {0xFFFFFFFFFFFFFFFFULL};
-    const auto lines = lines_of(run_l2t(ctx));
-    ASSERT_EQ(lines.size(), 1u);  // the header alone
-    EXPECT_EQ(lines[0], k_header);
+    EXPECT_EQ(run_l2t(ctx), std::string(k_header) + "\n");  // the header alone
 }
 
 TEST(L2tReport, HostileTextsNeverSplitALineOrAddAField) {
@@ -186,9 +179,4 @@ TEST(L2tReport, HostileTextsNeverSplitALineOrAddAField) {
         ASSERT_EQ(lines_of(out).size(), 4u);
         expect_well_formed(out, separator[0]);
     }
-}
-
-TEST(L2tReport, FieldTextMarksEveryLineBreakAndReplacesTheSeparator) {
-    l2t_record record;  // defaults: "," replaced by a space
-    EXPECT_EQ(l2t_field_text("a,b\r\nc\nd\re", record), "a b[CRLF]c[LF]d[CR]e");
 }
