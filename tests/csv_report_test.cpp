@@ -19,11 +19,9 @@ struct named_options {
 
 std::vector<named_options> option_sets() {
     return {
-        {"-csv", {}},
-        {"-csv -verbose", {.verbose = true}},
+        {"-csv", {}}, {"-csv -verbose", {.verbose = true}}, {"-pipe -enumdir", {.csv = false}},
         {"-csv -pair_datetime -verbose", {.pair_datetime = true, .verbose = true}},
         {"-csv -pair_datetime -no_whitespace -verbose", {.pair_datetime = true, .no_whitespace = true, .verbose = true}},
-        {"-pipe -enumdir", {.csv = false}},
         {"-csv -csv_separator ;", {.verbose = true, .csv_separator = ";"}},
         {"-csv -csv_separator \\t", {.verbose = true, .csv_separator = "\\t"}},
         {"-csv -csv_separator ::", {.verbose = true, .csv_separator = "::"}},

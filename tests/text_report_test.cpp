@@ -27,38 +27,6 @@ struct text_context : runtrail_user_context {
 
 }  // namespace
 
-TEST(TextReport, FullReportLineForLine) {
-    text_context ctx;
-    const std::string expected =
-        "Analyzing file: /cases/CMD.EXE-4A81B364.pf\n"
-        "modified:       2014-03-05 12:34:56\n"
-        "accessed:        \n"
-        "stats changed   1970-01-01 00:00:01\n"
-        "\n"
-        "target file:    CMD.EXE, run 3 times\n"
-        "Last run:       2014-03-05 12:34:56.789\n"
-        "Prev run:       2000-02-29 12:00:00.000\n"
-        "Prev run:       2038-01-19 03:14:08.000\n"
-        "path:           \\DEVICE\\HARDDISKVOLUME1\\WINDOWS\\SYSTEM32\\CMD.EXE\n"
-        "\n"
-        " --------- files mapped --------- \n"
-        "\n"
-        "\n"
-        "001 : \\DEVICE\\HARDDISKVOLUME1\\WINDOWS\\SYSTEM32\\NTDLL.DLL\n"
-        "002 : \\DEVICE\\HARDDISKVOLUME1\\WINDOWS\\SYSTEM32\\CMD.EXE\n"
-        "\n"
-        " --------- directories mapped --------- \n"
-        "\n"
-        "\n"
-        "vol path:     \\DEVICE\\HARDDISKVOLUME1\n"
-        "time created: 2014-03-05 12:34:56.789\n"
-        "serial num:   1a2b-3c4d\n"
-        "\n"
-        "001 : \\DEVICE\\HARDDISKVOLUME1\\WINDOWS\n"
-        "\n";
-    EXPECT_EQ(report_of(ctx), expected);
-}
-
 TEST(TextReport, EdgeCases) {
     {
         SCOPED_TRACE("run once, no earlier runs, invalid last run, serial 0, empty directory list");
@@ -70,6 +38,7 @@ TEST(TextReport, EdgeCases) {
         ctx.volume_times = {0};
         ctx.volume_dirs = {{}};
         const std::string report = report_of(ctx);
+        EXPECT_NE(report.find("\naccessed:        \nstats changed   1970-01-01 00:00:01\n"), std::string::npos);
         EXPECT_NE(report.find("target file:    CMD.EXE, run 1 times\n"), std::string::npos);
         EXPECT_NE(report.find("\nLast run:        \npath:"), std::string::npos);
         EXPECT_EQ(report.find("Prev run:"), std::string::npos);
@@ -130,17 +99,17 @@ TEST(TextReport, DateAndTimePatternsApply) {
 }
 
 TEST(ReportFormat, SerialsAndTimeTexts) {
-    EXPECT_EQ(format_volume_serial(0), "0000-0000");
-    EXPECT_EQ(format_volume_serial(0x1A2B3C4D), "1a2b-3c4d");
-    EXPECT_EQ(format_volume_serial(0xFFFFFFFF), "ffff-ffff");
-    EXPECT_EQ(format_volume_serial(0x000F0001), "000f-0001");
+    for (const auto& [serial, text] : {std::pair<uint32_t, const char*>{0, "0000-0000"}, {0x1A2B3C4D, "1a2b-3c4d"},
+                                       {0xFFFFFFFF, "ffff-ffff"}, {0x000F0001, "000f-0001"}})
+        EXPECT_EQ(format_volume_serial(serial), text);
     runtrail_user_context ctx;
     EXPECT_EQ(format_time_text(ctx, k_2014), "2014-03-05 12:34:56.789");
     EXPECT_EQ(format_time_text(ctx, 0), " ");
 }
 
 TEST(TextReport, GoldenReportsOfRealFiles) {
-    // Expected reports written from the files' bytes: one of each layout (XP, Vista/7, 8).
+    // Expected reports written from the files' bytes: one of each layout (XP, Vista/7, 8); between
+    // them they hold every label of the report.
     const std::pair<const char*, const char*> cases[] = {
         {"Win2k3/CMD.EXE-087B4001.pf", "golden/CMD.EXE-087B4001.txt"},
         {"Win7/CMD.EXE-4A81B364.pf", "golden/CMD.EXE-4A81B364.win7.txt"},
