@@ -4,7 +4,10 @@
 // values and the marking of line breaks, so that every row keeps the header's field count
 // whatever text a hostile file puts into a name.
 #include <algorithm>
+#include <charconv>
+#include <iterator>
 #include <ostream>
+#include <string_view>
 
 #include "cmd_params.h"
 #include "qn_time.h"
@@ -14,6 +17,7 @@
 namespace {
 
 constexpr uint16_t k_last_known_type = 31;
+constexpr size_t k_max_number_chars = 2 + 20;  // "0x" prefix or the 20 digits of 2^64 - 1
 constexpr uint16_t k_type_paired_alt = 18;  // another paired time type; gets the same space in a header
 
 bool occupies_two_positions(uint16_t type) {
@@ -64,21 +68,24 @@ void store_text(qn_variant_lite& cell, const std::string& text) {
     }
 }
 
-// Writes text padded on the right (left-aligned) or on the left to at least width characters.
-void write_padded(std::ostream& out, const std::string& text, int64_t width, bool left_align) {
+// Appends text padded on the right (left-aligned) or on the left to at least width characters.
+void append_padded(std::string& out, std::string_view text, int64_t width, bool left_align) {
     const int64_t fill = width - static_cast<int64_t>(text.size());
-    if (fill > 0 && !left_align) out << std::string(static_cast<size_t>(fill), ' ');
-    out << text;
-    if (fill > 0 && left_align) out << std::string(static_cast<size_t>(fill), ' ');
+    if (fill > 0 && !left_align) out.append(static_cast<size_t>(fill), ' ');
+    out += text;
+    if (fill > 0 && left_align) out.append(static_cast<size_t>(fill), ' ');
 }
 
-std::string format_number(uint64_t value, bool decimal) {
-    std::ostringstream text;
-    if (decimal)
-        text << value;
-    else
-        text << "0x" << std::hex << value;
-    return text.str();
+// Decimal, or "0x" and lower-case hexadecimal digits.
+void append_number(std::string& out, uint64_t value, bool decimal) {
+    char digits[k_max_number_chars];
+    char* first = digits;
+    if (!decimal) {
+        *first++ = '0';
+        *first++ = 'x';
+    }
+    const std::to_chars_result end = std::to_chars(first, std::end(digits), value, decimal ? 10 : 16);
+    out.append(digits, end.ptr);
 }
 
 int64_t column_width(const cmd_params& settings, size_t position) {
@@ -131,7 +138,9 @@ int set_stream_cell(csv_row& row, int32_t position, const std::ostringstream& te
 }
 
 void mark_line_breaks(std::string& text) {
-    if (text.find_first_of("\r\n") == std::string::npos) return;
+    // Nearly every value has no line break; one plain pass says so (find_first_of would look up
+    // each character in the set with a call of its own).
+    if (std::none_of(text.begin(), text.end(), [](char c) { return c == '\r' || c == '\n'; })) return;
     std::string out;
     out.reserve(text.size() + 16);
     for (size_t i = 0; i < text.size(); ++i) {
@@ -173,30 +182,32 @@ void break_separator_runs(std::string& text, const std::string& separator) {
 void write_header_row(std::ostream& out, cmd_params& settings) {
     settings.header_pending = false;
     const size_t count = settings.header_columns.size();
-    std::ostringstream text;
+    std::string text;
     for (size_t i = 0; i < count; ++i) {
         const qn_variant_lite& column = settings.header_columns[i];
-        if (is_time_column(column.type) && settings.pad_separator) text << ' ';
+        if (is_time_column(column.type) && settings.pad_separator) text += ' ';
         std::string name = column.text;
         break_separator_runs(name, settings.separator);
-        write_padded(text, name, settings.compact_fields ? 0 : column.width, true);
-        if (i + 1 < count) text << settings.separator;
+        append_padded(text, name, settings.compact_fields ? 0 : column.width, true);
+        if (i + 1 < count) text += settings.separator;
     }
-    text << '\n';
-    out << text.str();
+    text += '\n';
+    out << text;
 }
 
 void write_row(std::ostream& out, const csv_row& row, cmd_params& settings) {
     if (settings.header_pending) write_header_row(out, settings);
     const std::string blank = settings.compact_fields ? "" : " ";
     const size_t count = std::min(static_cast<size_t>(row.column_count < 0 ? 0 : row.column_count), row.cells.size());
-    std::ostringstream line;
+    // The line is built in a string (no string stream per row) and handed to the stream whole.
+    std::string line;
+    std::string value, date, time_text, number;
 
     for (size_t p = 0; p < count; ++p) {
         const qn_variant_lite& cell = row.cells[p];
         switch (cell.type) {
             case cell_text: {
-                std::string value = cell.text;
+                value = cell.text;
                 if (settings.field_sep_char != 0) {
                     const char replacement = settings.field_sep_replacement != 0 ? settings.field_sep_replacement : ' ';
                     for (char& c : value)
@@ -205,41 +216,46 @@ void write_row(std::ostream& out, const csv_row& row, cmd_params& settings) {
                 mark_line_breaks(value);
                 // A quoted field may hold the separator; any other must not.
                 if (!(cell.flags & k_flag_wrapped_in_quotes)) break_separator_runs(value, settings.separator);
-                write_padded(line, value, column_width(settings, p), true);
+                append_padded(line, value, column_width(settings, p), true);
                 break;
             }
             case cell_uint: {
                 const bool decimal = (cell.flags & k_flag_decimal) || !settings.hex_numbers;
-                write_padded(line, format_number(cell.value, decimal), column_width(settings, p), false);
+                number.clear();
+                append_number(number, cell.value, decimal);
+                append_padded(line, number, column_width(settings, p), false);
                 break;
             }
             case cell_filetime_split:
             case cell_filetime_paired: {
-                std::string date = blank, time_text = blank;
+                date = blank;
+                time_text = blank;
                 const qn::time t(static_cast<int64_t>(cell.value), qn::type_filetime);
                 if (t.valid) qn::format_date_time_spec(date, time_text, t, settings.time_formatter);
                 // A date pattern may use the separator character ("/" or "-"); it must not add a field.
                 break_separator_runs(date, settings.separator);
                 break_separator_runs(time_text, settings.separator);
                 if (cell.type == cell_filetime_paired) {
-                    if (!settings.compact_fields && settings.pad_separator) line << ' ';
-                    write_padded(line, date + " " + time_text, column_width(settings, p), true);
+                    if (!settings.compact_fields && settings.pad_separator) line += ' ';
+                    date += ' ';
+                    date += time_text;
+                    append_padded(line, date, column_width(settings, p), true);
                     break;
                 }
-                write_padded(line, date, column_width(settings, p), true);
+                append_padded(line, date, column_width(settings, p), true);
                 if (p + 1 < count) {
-                    line << settings.separator;
+                    line += settings.separator;
                     ++p;
-                    if (settings.pad_separator) line << ' ';
-                    write_padded(line, time_text, column_width(settings, p), true);
+                    if (settings.pad_separator) line += ' ';
+                    append_padded(line, time_text, column_width(settings, p), true);
                 }
                 break;
             }
             default:
                 break;
         }
-        if (p + 1 < count) line << settings.separator;
+        if (p + 1 < count) line += settings.separator;
     }
-    line << '\n';
-    out << line.str();
+    line += '\n';
+    out << line;
 }

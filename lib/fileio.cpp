@@ -6,6 +6,8 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstring>
+#include <string_view>
 
 #include "qn_string.h"
 #include "qn_time.h"
@@ -21,13 +23,24 @@ constexpr uint64_t k_proc_assumed_size = 0x40000;
 // New results files: read and write for owner and others (the umask applies).
 constexpr mode_t k_create_mode = 0606;
 
-std::string without_trailing_separators(std::string path) {
-    while (!path.empty() && (path.back() == '/' || path.back() == '\\')) path.pop_back();
+std::string_view without_trailing_separators(std::string_view path) {
+    while (!path.empty() && (path.back() == '/' || path.back() == '\\')) path.remove_suffix(1);
     return path;
 }
 
 uint64_t filetime_of(const struct timespec& ts) {
     return qn::unix_to_filetime(static_cast<int64_t>(ts.tv_sec), static_cast<uint32_t>(ts.tv_nsec));
+}
+
+// Full 64-bit seconds with their nanoseconds: a time after 2038 or before 1970 keeps its value.
+file_stats stats_of(const struct stat& st) {
+    file_stats stats;
+    stats.size = static_cast<uint64_t>(st.st_size);
+    stats.mode = static_cast<uint32_t>(st.st_mode);
+    stats.ctime = filetime_of(st.st_ctim);
+    stats.mtime = filetime_of(st.st_mtim);
+    stats.atime = filetime_of(st.st_atim);
+    return stats;
 }
 
 }  // namespace
@@ -49,13 +62,13 @@ bool fileio::open(const std::string& path, bool writable, bool open_option, bool
 }
 
 bool fileio::open_native(const std::string& native_path, bool writable, bool open_option, bool truncate) {
-    const std::string native = without_trailing_separators(native_path);
+    const std::string_view trimmed = without_trailing_separators(native_path);
     if (fd_ != -1) close();
-    if (native.empty()) return false;
+    if (trimmed.empty()) return false;
     writable_ = writable;
     open_option_ = open_option;
-    native_path_ = native;
-    path_ = qn::utf8_to_wide(native);
+    native_path_.assign(trimmed);
+    const std::string& native = native_path_;
 
     int flags = O_NONBLOCK | O_CLOEXEC;
     if (writable) {
@@ -80,7 +93,10 @@ bool fileio::open_native(const std::string& native_path, bool writable, bool ope
     }
     fd_ = fd;
     is_open_ = true;
-    file_size_ = size();
+    regular_ = S_ISREG(st.st_mode);
+    // A regular file's size is known from fstat; only other files (and files under /proc, which
+    // report 0) are measured by seeking to their end.
+    file_size_ = S_ISREG(st.st_mode) && st.st_size > 0 ? static_cast<uint64_t>(st.st_size) : size();
     return true;
 }
 
@@ -91,6 +107,12 @@ void fileio::open_memory(std::vector<uint8_t> data) {
     file_size_ = mem_data_.size();
     mem_pos_ = 0;
     writable_ = true;
+}
+
+const std::u32string& fileio::path() const {
+    // The wide form is made only when asked for: the per-file reads never need it.
+    if (path_.empty() && !native_path_.empty()) path_ = qn::utf8_to_wide(native_path_);
+    return path_;
 }
 
 bool fileio::is_open() const { return mem_mode_ || (fd_ != -1 && is_open_); }
@@ -113,28 +135,36 @@ uint64_t fileio::size() {
 bool fileio::read_at(std::vector<uint8_t>& buffer, uint64_t count, uint64_t offset) {
     if (!is_open() || offset >= file_size_) return false;
     if (count == 0) return true;
+    buffer.resize(static_cast<size_t>(std::min(count, file_size_ - offset)));
+    uint64_t got = 0;
+    const bool ok = read_at(buffer.data(), buffer.size(), offset, got);
+    buffer.resize(static_cast<size_t>(got));
+    return ok;
+}
+
+bool fileio::read_at(uint8_t* destination, uint64_t count, uint64_t offset, uint64_t& got) {
+    got = 0;
+    if (!is_open() || offset >= file_size_) return false;
     count = std::min(count, file_size_ - offset);
+    if (count == 0) return true;
     if (mem_mode_) {
-        buffer.assign(mem_data_.begin() + static_cast<ptrdiff_t>(offset),
-                      mem_data_.begin() + static_cast<ptrdiff_t>(offset + count));
+        std::memcpy(destination, mem_data_.data() + offset, static_cast<size_t>(count));
         mem_pos_ = offset + count;
+        got = count;
         return true;
     }
-    if (::lseek(fd_, static_cast<off_t>(offset), SEEK_SET) < 0) return false;
-    buffer.resize(static_cast<size_t>(count));
-    uint64_t done = 0;
-    while (done < count) {
-        const uint64_t want = std::min(k_read_chunk, count - done);
-        const ssize_t got = ::read(fd_, buffer.data() + done, static_cast<size_t>(want));
-        if (got < 0) {
+    // Positioned reads: no separate seek per read. A descriptor that cannot seek fails here as
+    // the seek would have.
+    while (got < count) {
+        const uint64_t want = std::min(k_read_chunk, count - got);
+        const ssize_t n = ::pread(fd_, destination + got, static_cast<size_t>(want), static_cast<off_t>(offset + got));
+        if (n < 0) {
             if (errno == EINTR) continue;
-            buffer.resize(static_cast<size_t>(done));
             return false;  // an I/O error is not a short file
         }
-        if (got == 0) break;
-        done += static_cast<uint64_t>(got);
+        if (n == 0) break;
+        got += static_cast<uint64_t>(n);
     }
-    buffer.resize(static_cast<size_t>(done));
     return true;
 }
 
@@ -183,6 +213,7 @@ bool fileio::close() {
     file_size_ = 0;
     writable_ = false;
     is_open_ = false;
+    regular_ = false;
     open_option_ = false;
     path_.clear();
     native_path_.clear();
@@ -193,19 +224,33 @@ bool fileio::close() {
 
 bool read_file(std::vector<uint8_t>& buffer, const std::string& path, uint64_t cap) {
     buffer.clear();
+    size_t length = 0;
+    file_stats stats;
+    const bool ok = read_file_reusing(buffer, length, path, cap, stats);
+    buffer.resize(ok ? length : 0);
+    return ok;
+}
+
+bool read_file_reusing(std::vector<uint8_t>& buffer, size_t& length, const std::string& path, uint64_t cap,
+                       file_stats& stats) {
+    length = 0;
+    stats = file_stats{};
     if (path.empty() || cap == 0) return false;
     fileio file;
     if (!file.open(path, false)) return false;
-    struct stat st {};
-    if (::fstat(file.descriptor(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
+    if (!file.regular()) return false;
     const uint64_t size = file.cached_size();  // all 64 bits: a 4 GiB + 10 byte file is not 10 bytes
     if (size == 0) return false;
-    const bool ok = file.read_at(buffer, std::min(size, cap), 0);
-    file.close();
-    if (!ok || buffer.empty()) {
-        buffer.clear();
-        return false;
-    }
+    const uint64_t amount = std::min(size, cap);
+    if (buffer.size() < amount) buffer.resize(static_cast<size_t>(amount));
+    uint64_t got = 0;
+    if (!file.read_at(buffer.data(), amount, 0, got) || got == 0) return false;
+    // Taken after the read, from the file that was read: the access time is the one a stat of
+    // the path would now give.
+    struct stat st {};
+    if (::fstat(file.descriptor(), &st) != 0) return false;
+    stats = stats_of(st);
+    length = static_cast<size_t>(got);
     return true;
 }
 
@@ -216,12 +261,12 @@ bool get_file_stats(const std::string& path, uint64_t& size, uint32_t& mode, uin
     if (path.empty()) return false;
     struct stat st {};
     if (::stat(path.c_str(), &st) != 0) return false;
-    size = static_cast<uint64_t>(st.st_size);
-    mode = static_cast<uint32_t>(st.st_mode);
-    // Full 64-bit seconds with their nanoseconds: a time after 2038 or before 1970 keeps its value.
-    ctime = filetime_of(st.st_ctim);
-    mtime = filetime_of(st.st_mtim);
-    atime = filetime_of(st.st_atim);
+    const file_stats stats = stats_of(st);
+    size = stats.size;
+    mode = stats.mode;
+    ctime = stats.ctime;
+    mtime = stats.mtime;
+    atime = stats.atime;
     return true;
 }
 

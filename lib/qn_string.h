@@ -21,6 +21,10 @@ void append_utf8(std::string& out, char32_t code_point);
 // surrogate pair becomes one 4-byte character; a lone surrogate becomes U+FFFD.
 std::string utf16_units_to_utf8(const uint16_t* units, size_t count);
 std::string utf16_units_to_utf8(const std::u16string& units);
+// The same conversion straight from UTF-16LE bytes, up to the first zero unit or max_units
+// units, whichever comes first (the caller has bounds-checked 2 * max_units bytes). `out` is
+// overwritten; the result is the number of units converted, the terminator not counted.
+size_t assign_utf16le_string_as_utf8(std::string& out, const uint8_t* bytes, size_t max_units);
 // Strict conversion of a UTF-16LE byte area; false on a high surrogate without its partner.
 bool utf16le_to_utf8(const uint8_t* bytes, size_t byte_length, std::string& out);
 

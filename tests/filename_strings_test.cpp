@@ -61,6 +61,12 @@ TEST(FilenameStrings, TargetPathIsTheFirstStringContainingTheName) {
     image = image_with_strings({u"\\DEVICE\\HARDDISKVOLUME1\\WINDOWS\\SYSTEM32\\cmd.exe"}, 1, u"CMD.EXE");
     ASSERT_TRUE(parse(image, ctx));
     EXPECT_EQ(ctx.target_path, "unk");
+
+    // The match is on whole code units: the bytes of "AB" (41 00 42 00) found one byte into the
+    // units U+4100 U+4200 U+4300 are not the name.
+    image = image_with_strings({u"\u4100\u4200\u4300", u"\\X\\AB"}, 2, u"AB");
+    ASSERT_TRUE(parse(image, ctx));
+    EXPECT_EQ(ctx.target_path, "\\X\\AB");
 }
 
 // Windows keeps only the first 29 characters of a long executable name in the header; the name
@@ -135,6 +141,8 @@ TEST(FilenameStrings, HugeCountIsBoundedByTheImage) {
     EXPECT_EQ(ctx.target_path, "unk");  // the empty name matches the first, empty, string
 
     std::map<uint64_t, std::string> modules;
-    std::u16string name = u"X";
-    EXPECT_FALSE(read_filename_strings(modules, name, qn::byte_view(image.data(), 100)));
+    const uint8_t name[] = {'X', 0};
+    std::string target;
+    EXPECT_FALSE(read_filename_strings(modules, qn::byte_view(name, sizeof name), target,
+                                       qn::byte_view(image.data(), 100)));
 }

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
+#include <vector>
 
 #include "qn_string.h"
 
@@ -153,5 +155,37 @@ TEST(StringUtilities, ParseIntForms) {
         int32_t v = 99;
         EXPECT_EQ(qn::parse_int(c.text, v), c.ok) << c.text;
         EXPECT_EQ(v, c.value) << c.text;
+    }
+}
+
+// The byte-level conversion takes an ASCII shortcut four units at a time; wherever the first
+// non-ASCII unit, a surrogate or the terminating zero falls, it must agree with the unit-by-unit
+// conversion of the units before the terminator.
+TEST(StringUtilities, Utf16leBytesConvertLikeUnits) {
+    const std::vector<uint16_t> specials = {0x00E4, 0x20AC, 0xD83D, 0xDE00, 0xDC00, 0xD800, 0x007F, 0x0080, 0};
+    std::string out = "left over from an earlier, longer name";
+    // Short names at every position, and names longer than the narrowing block (256 bytes).
+    std::vector<std::pair<size_t, size_t>> cases;
+    for (size_t length = 0; length <= 11; ++length)
+        for (size_t at = 0; at <= length; ++at) cases.emplace_back(length, at);
+    for (size_t length : {255, 256, 257, 1030})
+        for (size_t at : {size_t{0}, size_t{255}, length - 1, length}) cases.emplace_back(length, at);
+    for (const auto& [length, at] : cases) {
+        {
+            for (uint16_t special : specials) {
+                std::vector<uint16_t> units(length);
+                for (size_t i = 0; i < length; ++i) units[i] = static_cast<uint16_t>('A' + i % 26);
+                if (at < length) units[at] = special;
+                if (special == 0xD83D && at + 1 < length) units[at + 1] = 0xDE00;  // a valid pair
+                std::vector<uint8_t> bytes;
+                for (uint16_t u : units) {
+                    bytes.push_back(static_cast<uint8_t>(u & 0xFF));
+                    bytes.push_back(static_cast<uint8_t>(u >> 8));
+                }
+                const size_t stop = static_cast<size_t>(std::find(units.begin(), units.end(), 0) - units.begin());
+                EXPECT_EQ(qn::assign_utf16le_string_as_utf8(out, bytes.data(), length), stop);
+                EXPECT_EQ(out, qn::utf16_units_to_utf8(units.data(), stop)) << length << " " << at << " " << special;
+            }
+        }
     }
 }

@@ -235,3 +235,40 @@ TEST(XpressHuffmanChunk, LongCodesAndAllSymbolsRoundTrip) {
     const auto l = huffman_lengths(freq);
     EXPECT_EQ(*std::max_element(l.begin(), l.end()), 15);
 }
+
+TEST(XpressHuffmanChunk, RandomMixesOfEverySymbolKindRoundTripOverSeveralChunks) {
+    // Literals and matches in random order under skewed codes: offsets 1..7 (the pattern repeats
+    // within one move), 8..15 and far ones; lengths up to 17 without escape, escaped byte and
+    // word lengths; every chunk ends on a match running past its 64 KiB mark. Each chunk's
+    // input length is found by decoding, so a wrong input position shows in the next chunk.
+    std::mt19937 rng(2024);
+    for (int round = 0; round < 4; ++round) {
+        SCOPED_TRACE(round);
+        std::vector<uint8_t> data;
+        std::vector<std::vector<uint8_t>> chunks;
+        for (int c = 0; c < 3; ++c) {
+            std::vector<coded_symbol> syms;
+            const size_t chunk_end = data.size() + 65536;
+            while (data.size() < chunk_end) {
+                const unsigned kind = rng() % 16;
+                if (data.size() < 16 || kind < 7) {
+                    data.push_back(static_cast<uint8_t>(rng() % 40));
+                    syms.push_back(literal(data.back()));
+                    continue;
+                }
+                uint32_t offset = kind == 7 ? 1 + rng() % 7 : kind < 11 ? 8 + rng() % 8 : 16 + rng() % 65520;
+                offset = std::min<uint32_t>(offset, static_cast<uint32_t>(data.size()));
+                const uint32_t length = kind < 14 ? 3 + rng() % 15 : 18 + rng() % (kind == 14 ? 300 : 3000);
+                syms.push_back(match(length, offset));
+                for (uint32_t i = 0; i < length; ++i) data.push_back(data[data.size() - offset]);
+            }
+            std::array<uint64_t, 512> freq{};
+            for (const auto& s : syms) ++freq[s.symbol];
+            chunks.push_back(encode_chunk(huffman_lengths(freq), syms));
+        }
+        const auto mam = mam_from_chunks(static_cast<uint32_t>(data.size()), chunks);
+        xpress_adt d;
+        ASSERT_TRUE(decompress(d, mam));
+        EXPECT_EQ(d.m_output, data);
+    }
+}

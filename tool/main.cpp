@@ -109,6 +109,10 @@ int run(int argc, char** argv, cmdline_ctx& run_ctx) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // Reports go only through std::cout, never through C stdio, so the stream need not be kept in
+    // step with stdout: it then buffers whole blocks instead of handing each insertion to stdio.
+    // Messages on standard error stay unbuffered; the report is flushed before exit.
+    std::ios::sync_with_stdio(false);
     // The run context outlives the run: its destructor erases the progress line and reports
     // the elapsed time.
     cmdline_ctx run_ctx;

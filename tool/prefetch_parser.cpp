@@ -6,7 +6,6 @@
 #include "container.h"
 #include "prefetch_layout.h"
 #include "prefetch_sections.h"
-#include "qn_string.h"
 #include "runtrail_user_context.h"
 
 namespace pl = prefetch_layout;
@@ -43,15 +42,15 @@ bool parse_image(qn::byte_view image, runtrail_user_context& ctx) {
     const uint32_t version = image.u32(pl::header::version).value_or(0);
     ctx.format_version = version;
 
-    std::u16string exe_name;
-    read_utf16_units(image, pl::header::exe_name, pl::header::exe_name_units, exe_name);
-    if (!exe_name.empty()) ctx.exe_name = qn::utf16_units_to_utf8(exe_name);
+    const utf16_run name = read_utf16_text(image, pl::header::exe_name, pl::header::exe_name_units, ctx.exe_name);
+    // The name's own units are what the filename strings are searched for.
+    const qn::byte_view name_units = image.sub(pl::header::exe_name, 2 * name.units).value_or(qn::byte_view{});
 
     // A file whose run information cannot be read is still reported, with run count 0.
     read_file_information(image, ctx.last_run_time, ctx.run_count);
 
-    if (!read_filename_strings(ctx.modules, exe_name, image)) return false;
-    ctx.target_path = exe_name.empty() ? "unk" : qn::utf16_units_to_utf8(exe_name);
+    if (!read_filename_strings(ctx.modules, name_units, ctx.target_path, image)) return false;
+    if (ctx.target_path.empty()) ctx.target_path = "unk";
 
     if (!read_volumes(ctx, image)) return false;
     collect_prev_run_times(image, ctx.prev_run_times);

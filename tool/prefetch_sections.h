@@ -24,20 +24,22 @@ uint64_t max_run_time(qn::byte_view image);
 // when it is not 0 and is not the largest slot (slots out of order). Nothing for other versions.
 void collect_prev_run_times(qn::byte_view image, std::set<uint64_t>& prev_run_times);
 
-// Module list and target path. `exe_name` (UTF-16 units of the header name) is replaced by the
-// first string that contains it, or emptied when none does. False when the header is invalid or
+// Module list and target path. `exe_name` holds the UTF-16LE bytes of the header's executable
+// name (without terminator); `target_path` receives, in UTF-8, the first string that contains it
+// (code unit for code unit), or is emptied when none does. False when the header is invalid or
 // the block starts past the image.
-bool read_filename_strings(std::map<uint64_t, std::string>& modules, std::u16string& exe_name,
-                           qn::byte_view image);
+bool read_filename_strings(std::map<uint64_t, std::string>& modules, qn::byte_view exe_name,
+                           std::string& target_path, qn::byte_view image);
 
 // Volume device paths, serials, creation times and directory strings, appended to ctx.
 // False when the header is invalid or the section starts past the image.
 bool read_volumes(runtrail_user_context& ctx, qn::byte_view image);
 
-// Reads UTF-16LE units at `offset`, at most `max_units` and never past the image, stopping
-// before the first zero unit. `units` receives them (its capacity is reused).
+// A UTF-16LE string at `offset`: at most `max_units` units and never past the image, ended
+// by the first zero unit.
 struct utf16_run {
-    uint64_t units = 0;       // units read, the terminator not counted
+    uint64_t units = 0;       // units before the terminator
     bool terminated = false;  // a zero unit ended the run (it lies at offset + 2 * units)
 };
-utf16_run read_utf16_units(qn::byte_view image, uint64_t offset, uint64_t max_units, std::u16string& units);
+// The run is converted to UTF-8 into `text` (overwritten; its capacity is reused).
+utf16_run read_utf16_text(qn::byte_view image, uint64_t offset, uint64_t max_units, std::string& text);

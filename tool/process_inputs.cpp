@@ -6,6 +6,7 @@
 #include <ostream>
 #include <vector>
 
+#include "byte_view.h"
 #include "container.h"
 #include "fileio.h"
 #include "name_filter.h"
@@ -15,6 +16,7 @@
 #include "report_writers.h"
 #include "run_progress.h"
 #include "runtrail_user_context.h"
+#include "xpress_adt.h"
 
 namespace {
 
@@ -24,6 +26,16 @@ constexpr const char* k_separator_line = " =====================================
 bool name_passes(const std::string& name, const runtrail_user_context& ctx) {
     if (!filter_match(name, ctx.include_filters)) return false;
     return ctx.skip_filters.empty() || !filter_match(name, ctx.skip_filters);
+}
+
+// Decompresses the container in `bytes` into `image`. The decoder is new for every file, but it
+// builds the image in the capacity `image` brings from earlier files.
+bool unwrap_container_into(qn::byte_view bytes, std::vector<uint8_t>& image) {
+    xpress_adt decoder;
+    decoder.m_output.swap(image);
+    const bool ok = decompress(decoder, bytes.data(), bytes.size()) && !decoder.m_output.empty();
+    image.swap(decoder.m_output);
+    return ok;
 }
 
 }  // namespace
@@ -37,28 +49,40 @@ std::string file_name_of(const std::string& path) {
 }
 
 bool read_prefetch_file(runtrail_user_context& ctx) {
-    std::vector<uint8_t> buffer;
-    if (!uni::read_file(buffer, ctx.file_path, k_prefetch_read_cap)) {
+    file_chain_buffers buffers;
+    return read_prefetch_file(ctx, buffers);
+}
+
+bool read_prefetch_file(runtrail_user_context& ctx, file_chain_buffers& buffers) {
+    uni::file_stats stats;
+    if (!uni::read_file_reusing(buffers.file, buffers.file_length, ctx.file_path, k_prefetch_read_cap, stats)) {
         if (ctx.show_progress) {
             if (ctx.progress) ctx.progress->hide();
             std::fprintf(stderr, "prob reading file %s\n", ctx.file_path.c_str());
         }
         return false;
     }
-    uint32_t mode = 0;
-    uint64_t changed = 0, modified = 0, accessed = 0;
-    if (!uni::get_file_stats(ctx.file_path, ctx.prefetch_file_size, mode, changed, modified, accessed)) return false;
-    ctx.prefetch_file_times[k_file_time_modified] = modified;
-    ctx.prefetch_file_times[k_file_time_accessed] = accessed;
-    ctx.prefetch_file_times[k_file_time_changed] = changed;
+    ctx.prefetch_file_size = stats.size;
+    ctx.prefetch_file_times[k_file_time_modified] = stats.mtime;
+    ctx.prefetch_file_times[k_file_time_accessed] = stats.atime;
+    ctx.prefetch_file_times[k_file_time_changed] = stats.ctime;
 
-    if (!unwrap_container(buffer) || buffer.empty()) return false;
-    return parse_prefetch(buffer.data(), buffer.size(), ctx);
+    const qn::byte_view bytes(buffers.file.data(), buffers.file_length);
+    uint32_t declared_size = 0;
+    if (detect_container(bytes.data(), bytes.size(), declared_size) == container_none)
+        return parse_prefetch(bytes.data(), bytes.size(), ctx);
+    if (!unwrap_container_into(bytes, buffers.image)) return false;
+    return parse_prefetch(buffers.image.data(), buffers.image.size(), ctx);
 }
 
 bool output_prefetch_entry(std::ostream& out, runtrail_user_context& ctx) {
+    file_chain_buffers buffers;
+    return output_prefetch_entry(out, ctx, buffers);
+}
+
+bool output_prefetch_entry(std::ostream& out, runtrail_user_context& ctx, file_chain_buffers& buffers) {
     try {
-        if (!read_prefetch_file(ctx)) return false;
+        if (!read_prefetch_file(ctx, buffers)) return false;
         int written;
         if (ctx.out_csv)
             written = write_csv_report(out, ctx);
@@ -95,13 +119,14 @@ bool process_inputs(runtrail_user_context& ctx, std::ostream& out) {
 
     bool result = false;
     std::string name;
+    file_chain_buffers buffers;
     while (source.next_name(name, true)) {
         if (name.empty() || !name_passes(name, ctx)) continue;
         ctx.reset_record();
         ctx.file_path = qn::expand_env_vars(name, true);
         ctx.file_name = file_name_of(ctx.file_path);
         ctx.diag_line(ctx.file_path);
-        result = output_prefetch_entry(out, ctx);
+        result = output_prefetch_entry(out, ctx, buffers);
         if (ctx.progress) ctx.progress->file_done(result);
         if (separators && result) out << k_separator_line;
     }

@@ -5,7 +5,6 @@
 #include "prefetch_layout.h"
 #include "prefetch_parser.h"
 #include "prefetch_sections.h"
-#include "qn_string.h"
 #include "runtrail_user_context.h"
 
 namespace pl = prefetch_layout;
@@ -32,7 +31,7 @@ struct scan_budget {
 // Directory strings: a u16 character count (zero words before it are skipped), the
 // characters, a zero unit. The list ends at `count` strings or where the image ends.
 std::map<uint64_t, std::string> read_directories(qn::byte_view image, uint64_t p, uint64_t count,
-                                                 scan_budget& budget, std::u16string& units) {
+                                                 scan_budget& budget) {
     std::map<uint64_t, std::string> dirs;
     const uint64_t length = image.size();
     uint64_t n = 0;
@@ -46,8 +45,9 @@ std::map<uint64_t, std::string> read_directories(qn::byte_view image, uint64_t p
         }
         const uint64_t end = p + 2ULL * chars;
         if (end > length || !budget.take(2ULL * chars + 2)) return dirs;
-        read_utf16_units(image, p, chars, units);
-        dirs.emplace(++n, qn::utf16_units_to_utf8(units));
+        std::string text;
+        read_utf16_text(image, p, chars, text);
+        dirs.emplace_hint(dirs.end(), ++n, std::move(text));  // positions ascend
         p = end + 2;
     }
     return dirs;
@@ -69,7 +69,6 @@ bool read_volumes(runtrail_user_context& ctx, qn::byte_view image) {
     const int64_t count = first_path / static_cast<int64_t>(entry_size);
 
     scan_budget budget{length};
-    std::u16string units;
     for (int64_t k = 0; k < count; ++k) {
         const std::optional<qn::byte_view> entry = image.sub(base + k * entry_size, ve::fields_end);
         if (!entry) break;  // the entry array runs past the image
@@ -77,19 +76,20 @@ bool read_volumes(runtrail_user_context& ctx, qn::byte_view image) {
         uint64_t pos = base + path_offset;
         if (path_offset == 0 || pos > length) break;
 
-        const utf16_run path = read_utf16_units(image, pos, std::min(length - pos, budget.bytes) / 2, units);
+        std::string device_path;
+        const utf16_run path = read_utf16_text(image, pos, std::min(length - pos, budget.bytes) / 2, device_path);
         const uint64_t path_bytes = 2 * path.units + (path.terminated ? 2 : 0);
         budget.take(path_bytes);
         pos += path_bytes;
 
         ctx.volume_serials.push_back(entry->u32(ve::serial).value_or(0));
-        ctx.volume_paths.push_back(qn::utf16_units_to_utf8(units));
+        ctx.volume_paths.push_back(std::move(device_path));
         ctx.volume_times.push_back(entry->u64(ve::creation_time).value_or(0));
 
         // Directory strings follow the device path and the file reference block, each aligned.
         const uint64_t dirs_at = align_up(align_up(pos) + entry->u32(ve::file_references_size).value_or(0));
         ctx.volume_dirs.push_back(
-            read_directories(image, dirs_at, entry->u32(ve::directory_count).value_or(0), budget, units));
+            read_directories(image, dirs_at, entry->u32(ve::directory_count).value_or(0), budget));
     }
     return true;
 }

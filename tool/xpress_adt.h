@@ -19,7 +19,9 @@ constexpr size_t k_huffman_stream_start = k_huffman_table_bytes + k_huffman_firs
 // Decode-table entries pack the symbol and its code length so one lookup yields both.
 constexpr unsigned k_table_symbol_bits = 9;
 constexpr uint16_t k_table_symbol_mask = (1u << k_table_symbol_bits) - 1;
-constexpr unsigned k_table_length_shift = 12;
+// Bits the symbol takes from the stream (bits 11..15): its code length, and for a match also its
+// offset bits (at most 15 + 15).
+constexpr unsigned k_table_length_shift = 11;
 
 class xpress_adt {
 public:
@@ -32,7 +34,7 @@ public:
     uint32_t m_declared_size = 0;  // uncompressed size from the container header
     std::vector<uint16_t> m_code_lengths;  // 512 code lengths of the current chunk
     uint32_t m_table_size = static_cast<uint32_t>(k_huffman_decode_table_size);
-    // One entry per 15-bit code prefix: symbol in the low 9 bits, its code length from bit 12.
+    // One entry per 15-bit code prefix: symbol in the low 9 bits, the bits it takes from bit 11.
     std::vector<uint16_t> m_decode_table;
     std::vector<uint8_t> m_output;  // the image, sized to the declared size before decoding
     uint32_t m_output_pos = 0;      // next output byte to write
