@@ -6,7 +6,6 @@
 
 #include "report_writers.h"
 #include "runtrail_user_context.h"
-#include "golden_support.h"
 #include "writer_fixtures.h"
 
 using namespace writer_fixtures;
@@ -20,12 +19,9 @@ struct named_options {
 
 std::vector<named_options> option_sets() {
     return {
-        {"-csv", {}},
-        {"-csv -verbose", {.verbose = true}},
+        {"-csv", {}}, {"-csv -verbose", {.verbose = true}}, {"-pipe -enumdir", {.csv = false}},
         {"-csv -pair_datetime -verbose", {.pair_datetime = true, .verbose = true}},
         {"-csv -pair_datetime -no_whitespace -verbose", {.pair_datetime = true, .no_whitespace = true, .verbose = true}},
-        {"-pipe -enumdir", {.csv = false}},
-        {"-pipe -enumdir -verbose", {.csv = false, .verbose = true}},
         {"-csv -csv_separator ;", {.verbose = true, .csv_separator = ";"}},
         {"-csv -csv_separator \\t", {.verbose = true, .csv_separator = "\\t"}},
         {"-csv -csv_separator ::", {.verbose = true, .csv_separator = "::"}},
@@ -45,27 +41,19 @@ int count_fields(const std::string& line, const std::string& separator, bool quo
     const size_t first = separator.find_first_not_of(' ');
     const std::string key = separator.substr(first, separator.find_last_not_of(' ') - first + 1);
     int fields = 1;
-    bool in_quotes = false;
-    bool field_start = true;
+    bool in_quotes = false, field_start = true;
     for (size_t i = 0; i < line.size();) {
-        if (quoted && line[i] == '"' && (in_quotes || field_start)) {
-            if (in_quotes && i + 1 < line.size() && line[i + 1] == '"') {
-                i += 2;
-                continue;
-            }
-            in_quotes = !in_quotes;
-            field_start = false;
-            ++i;
-            continue;
-        }
-        if (!in_quotes && line.compare(i, key.size(), key) == 0) {
-            ++fields;
-            i += key.size();
-            field_start = true;
-            continue;
-        }
+        const bool at_start = field_start;
         field_start = false;
-        ++i;
+        if (quoted && line[i] == '"' && (in_quotes || at_start)) {
+            const bool doubled = in_quotes && i + 1 < line.size() && line[i + 1] == '"';
+            if (!doubled) in_quotes = !in_quotes;
+            i += doubled ? 2 : 1;
+        } else if (!in_quotes && line.compare(i, key.size(), key) == 0) {
+            ++fields, i += key.size(), field_start = true;
+        } else {
+            ++i;
+        }
     }
     return in_quotes ? -1 : fields;
 }
@@ -112,13 +100,12 @@ TEST(CsvReport, HostileNamesKeepTheTableShape) {
 }
 
 TEST(CsvReport, EveryRealFileGivesRowsOfTheHeadersShape) {
-    const std::string root = std::string(RUNTRAIL_TEST_DATA) + "/";
     std::vector<std::pair<std::string, std::vector<uint8_t>>> files;
     size_t plain_images = 0;  // files that start as a prefetch image (not a compressed container)
-    for (const std::string& file : golden_support::all_prefetch_files()) {
-        files.emplace_back(file.substr(root.size()), golden_support::read_bytes(file));
-        const auto& bytes = files.back().second;
-        if (bytes.size() >= 8 && std::string(bytes.begin() + 4, bytes.begin() + 8) == "SCCA") ++plain_images;
+    for (const auto& path : writer_test::data_files(true)) {
+        const auto& bytes = files.emplace_back(std::filesystem::relative(path, RUNTRAIL_TEST_DATA).string(),
+                                               writer_test::read_bytes(path)).second;
+        plain_images += bytes.size() >= 8 && std::string(bytes.begin() + 4, bytes.begin() + 8) == "SCCA";
     }
     ASSERT_GT(plain_images, 40u);
     for (const named_options& set : option_sets()) {
@@ -128,11 +115,10 @@ TEST(CsvReport, EveryRealFileGivesRowsOfTheHeadersShape) {
         std::ostringstream out;
         size_t rows = 0;
         for (const auto& [name, bytes] : files) {
-            if (!golden_support::parse_data_bytes(ctx, name, bytes)) continue;
+            if (!writer_test::load_bytes(ctx, name, bytes, writer_test::k_golden_times)) continue;
             ASSERT_EQ(write_csv_report(out, ctx), 1);
             ++rows;
         }
-        if (rows == 0) GTEST_SKIP() << "the prefetch parser is missing: parse_prefetch accepts no file";
         EXPECT_GE(rows, plain_images);
         expect_one_shape(out.str(), ctx, rows);
     }
@@ -141,23 +127,18 @@ TEST(CsvReport, EveryRealFileGivesRowsOfTheHeadersShape) {
 TEST(CsvReport, RowValuesOfARealFile) {
     runtrail_user_context ctx;
     configure(ctx, {.verbose = true});
-    if (!golden_support::parse_data_file(ctx, "Win8x/CMD.EXE-4A81B364.pf"))
-        GTEST_SKIP() << "the prefetch parser is missing: parse_prefetch rejects the file";
+    ASSERT_TRUE(writer_test::load_data_file(ctx, "Win8x/CMD.EXE-4A81B364.pf", writer_test::k_golden_times));
     std::ostringstream out;
     ASSERT_EQ(write_csv_report(out, ctx), 1);
     const auto lines = lines_of(out.str());
     ASSERT_EQ(lines.size(), 2u);
-    const std::string v = "\\DEVICE\\HARDDISKVOLUME2";
+    const std::string v = "\\DEVICE\\HARDDISKVOLUME2", w = v + "\\WINDOWS", s32 = w + "\\SYSTEM32\\";
     EXPECT_EQ(lines[1],
               "CMD.EXE-4A81B364.pf,CMD.EXE,2,2016-01-16, 21:10:14.120,2020-06-01, 08:00:00.123,2020-06-02, "
-              "09:30:15.000,2020-06-03, 10:45:30.000," + v + "\\WINDOWS\\SYSTEM32\\CMD.EXE,1," + v +
-                  ",c6ee-7444,2016-01-16 22:04:54.351,13," + v + "\\WINDOWS\\SYSTEM32\\NTDLL.DLL; " + v +
-                  "\\WINDOWS\\SYSTEM32\\CMD.EXE; " + v + "\\WINDOWS\\SYSTEM32\\KERNEL32.DLL; " + v +
-                  "\\WINDOWS\\SYSTEM32\\KERNELBASE.DLL; " + v + "\\WINDOWS\\SYSTEM32\\LOCALE.NLS; " + v +
-                  "\\WINDOWS\\SYSTEM32\\MSVCRT.DLL; " + v + "\\WINDOWS\\SYSTEM32\\WINBRAND.DLL; " + v +
-                  "\\WINDOWS\\BRANDING\\BASEBRD\\BASEBRD.DLL; " + v +
-                  "\\WINDOWS\\BRANDING\\BASEBRD\\EN-US\\BASEBRD.DLL.MUI; " + v +
-                  "\\WINDOWS\\GLOBALIZATION\\SORTING\\SORTDEFAULT.NLS; " + v +
-                  "\\WINDOWS\\SYSTEM32\\EN-US\\CMD.EXE.MUI; " + v + "\\$MFT; " + v +
-                  "\\WINDOWS\\SYSTEM32\\CONHOST.EXE,2016-01-16 21:10:09.746");
+              "09:30:15.000,2020-06-03, 10:45:30.000," + s32 + "CMD.EXE,1," + v + ",c6ee-7444,2016-01-16 22:04:54.351,13," +
+                  s32 + "NTDLL.DLL; " + s32 + "CMD.EXE; " + s32 + "KERNEL32.DLL; " + s32 + "KERNELBASE.DLL; " + s32 +
+                  "LOCALE.NLS; " + s32 + "MSVCRT.DLL; " + s32 + "WINBRAND.DLL; " + w +
+                  "\\BRANDING\\BASEBRD\\BASEBRD.DLL; " + w + "\\BRANDING\\BASEBRD\\EN-US\\BASEBRD.DLL.MUI; " + w +
+                  "\\GLOBALIZATION\\SORTING\\SORTDEFAULT.NLS; " + s32 + "EN-US\\CMD.EXE.MUI; " + v + "\\$MFT; " +
+                  s32 + "CONHOST.EXE,2016-01-16 21:10:09.746");
 }

@@ -2,7 +2,7 @@
 // control characters, escapes checked, surrogate escapes paired, no duplicate keys.
 #pragma once
 
-#include <cstdint>
+#include <charconv>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -15,8 +15,7 @@ namespace json_check {
 
 struct value {
     enum kind_t { null_kind, bool_kind, number_kind, string_kind, array_kind, object_kind } kind = null_kind;
-    bool boolean = false;
-    std::string text;  // a string's decoded UTF-8, or a number as written
+    std::string text;  // a string's decoded UTF-8, a number as written, or "true"/"false"
     std::vector<value> items;
     std::vector<std::pair<std::string, value>> members;
 
@@ -32,193 +31,116 @@ class reader {
 public:
     explicit reader(std::string_view text) : s_(text) {}
 
-    std::optional<value> parse_document() {
-        skip_ws();
-        auto v = parse_value(0);
-        if (!v) return std::nullopt;
-        skip_ws();
-        if (pos_ != s_.size()) return std::nullopt;
+    std::optional<value> document() {
+        value v;
+        if (!parse(v, 0)) return std::nullopt;
+        ws();
+        if (p_ != s_.size()) return std::nullopt;
         return v;
     }
 
 private:
-    void skip_ws() {
-        while (pos_ < s_.size() && (s_[pos_] == ' ' || s_[pos_] == '\t' || s_[pos_] == '\n' || s_[pos_] == '\r'))
-            ++pos_;
-    }
-    bool eat(char c) {
-        if (pos_ < s_.size() && s_[pos_] == c) {
-            ++pos_;
-            return true;
-        }
-        return false;
-    }
-    bool literal(std::string_view word) {
-        if (s_.substr(pos_, word.size()) != word) return false;
-        pos_ += word.size();
-        return true;
-    }
+    std::string_view s_;
+    size_t p_ = 0;
 
-    std::optional<value> parse_value(int depth) {
-        if (depth > 64 || pos_ >= s_.size()) return std::nullopt;
-        value v;
-        const char c = s_[pos_];
-        if (c == '{') return parse_object(depth);
-        if (c == '[') return parse_array(depth);
-        if (c == '"') {
-            auto str = parse_string();
-            if (!str) return std::nullopt;
-            v.kind = value::string_kind;
-            v.text = std::move(*str);
-            return v;
-        }
-        if (literal("null")) return v;
-        if (literal("true")) {
-            v.kind = value::bool_kind;
-            v.boolean = true;
-            return v;
-        }
-        if (literal("false")) {
-            v.kind = value::bool_kind;
-            return v;
-        }
-        return parse_number();
+    void ws() {
+        while (p_ < s_.size() && std::string_view(" \t\n\r").find(s_[p_]) != std::string_view::npos) ++p_;
     }
-
-    std::optional<value> parse_number() {
-        const size_t start = pos_;
-        eat('-');
-        auto digits = [&] {
-            size_t n = 0;
-            while (pos_ < s_.size() && s_[pos_] >= '0' && s_[pos_] <= '9') ++pos_, ++n;
-            return n;
-        };
-        if (pos_ < s_.size() && s_[pos_] == '0') {
-            ++pos_;
-        } else if (digits() == 0) {
-            return std::nullopt;
-        }
-        if (eat('.') && digits() == 0) return std::nullopt;
-        if (pos_ < s_.size() && (s_[pos_] == 'e' || s_[pos_] == 'E')) {
-            ++pos_;
-            if (!eat('+')) eat('-');
-            if (digits() == 0) return std::nullopt;
-        }
-        value v;
-        v.kind = value::number_kind;
-        v.text = std::string(s_.substr(start, pos_ - start));
-        return v;
+    bool eat(char c) { return p_ < s_.size() && s_[p_] == c && ++p_; }
+    size_t digits() {
+        const size_t start = p_;
+        while (p_ < s_.size() && s_[p_] >= '0' && s_[p_] <= '9') ++p_;
+        return p_ - start;
     }
-
     std::optional<unsigned> hex4() {
-        if (s_.size() - pos_ < 4) return std::nullopt;
         unsigned u = 0;
-        for (int i = 0; i < 4; ++i) {
-            const char c = s_[pos_++];
-            u <<= 4;
-            if (c >= '0' && c <= '9') u |= static_cast<unsigned>(c - '0');
-            else if (c >= 'a' && c <= 'f') u |= static_cast<unsigned>(c - 'a' + 10);
-            else if (c >= 'A' && c <= 'F') u |= static_cast<unsigned>(c - 'A' + 10);
-            else return std::nullopt;
-        }
+        if (s_.size() - p_ < 4) return std::nullopt;
+        const auto r = std::from_chars(s_.data() + p_, s_.data() + p_ + 4, u, 16);
+        if (r.ec != std::errc() || r.ptr != s_.data() + p_ + 4) return std::nullopt;
+        p_ += 4;
         return u;
     }
 
-    std::optional<std::string> parse_string() {
-        if (!eat('"')) return std::nullopt;
-        std::string out;
-        const size_t raw_start = pos_;
-        for (;;) {
-            if (pos_ >= s_.size()) return std::nullopt;
-            const auto c = static_cast<unsigned char>(s_[pos_]);
-            if (c == '"') {
-                ++pos_;
-                break;
-            }
-            if (c < 0x20) return std::nullopt;
+    bool parse(value& v, int depth) {
+        ws();
+        if (depth > 64) return false;
+        if (eat('{')) {
+            v.kind = value::object_kind;
+            ws();
+            if (eat('}')) return true;
+            do {
+                std::string key;
+                value item;
+                ws();
+                if (!string(key) || v.find(key)) return false;
+                ws();
+                if (!eat(':') || !parse(item, depth + 1)) return false;
+                v.members.emplace_back(std::move(key), std::move(item));
+                ws();
+            } while (eat(','));
+            return eat('}');
+        }
+        if (eat('[')) {
+            v.kind = value::array_kind;
+            ws();
+            if (eat(']')) return true;
+            do {
+                if (!parse(v.items.emplace_back(), depth + 1)) return false;
+                ws();
+            } while (eat(','));
+            return eat(']');
+        }
+        if (p_ < s_.size() && s_[p_] == '"') return v.kind = value::string_kind, string(v.text);
+        for (const std::string_view word : {"null", "true", "false"}) {
+            if (s_.substr(p_, word.size()) != word) continue;
+            p_ += word.size();
+            v.kind = word == "null" ? value::null_kind : value::bool_kind;
+            v.text = word;
+            return true;
+        }
+        const size_t start = p_;
+        v.kind = value::number_kind;
+        eat('-');
+        if (!eat('0') && digits() == 0) return false;
+        if (eat('.') && digits() == 0) return false;
+        if (eat('e') || eat('E')) {
+            if (!eat('+')) eat('-');
+            if (digits() == 0) return false;
+        }
+        v.text = s_.substr(start, p_ - start);
+        return true;
+    }
+
+    bool string(std::string& out) {
+        if (!eat('"')) return false;
+        const size_t raw = p_;
+        while (p_ < s_.size() && s_[p_] != '"') {
+            const auto c = static_cast<unsigned char>(s_[p_++]);
+            if (c < 0x20 || (c == '\\' && p_ >= s_.size())) return false;
             if (c != '\\') {
                 out.push_back(static_cast<char>(c));
-                ++pos_;
                 continue;
             }
-            ++pos_;
-            if (pos_ >= s_.size()) return std::nullopt;
-            const char e = s_[pos_++];
-            switch (e) {
-                case '"': out.push_back('"'); break;
-                case '\\': out.push_back('\\'); break;
-                case '/': out.push_back('/'); break;
-                case 'b': out.push_back('\b'); break;
-                case 'f': out.push_back('\f'); break;
-                case 'n': out.push_back('\n'); break;
-                case 'r': out.push_back('\r'); break;
-                case 't': out.push_back('\t'); break;
-                case 'u': {
-                    auto u = hex4();
-                    if (!u) return std::nullopt;
-                    char32_t cp = *u;
-                    if (cp >= 0xDC00 && cp <= 0xDFFF) return std::nullopt;
-                    if (cp >= 0xD800 && cp <= 0xDBFF) {
-                        if (!eat('\\') || !eat('u')) return std::nullopt;
-                        auto low = hex4();
-                        if (!low || *low < 0xDC00 || *low > 0xDFFF) return std::nullopt;
-                        cp = 0x10000 + ((cp - 0xD800) << 10) + (*low - 0xDC00);
-                    }
-                    qn::append_utf8(out, cp);
-                    break;
-                }
-                default: return std::nullopt;
+            const char e = s_[p_++];
+            const std::string_view simple = "\"\\/bfnrt", decoded = "\"\\/\b\f\n\r\t";
+            if (const size_t at = simple.find(e); at != std::string_view::npos) {
+                out.push_back(decoded[at]);
+                continue;
             }
+            auto cp = e == 'u' ? hex4() : std::nullopt;
+            if (!cp || (*cp >= 0xDC00 && *cp <= 0xDFFF)) return false;
+            if (*cp >= 0xD800 && *cp <= 0xDBFF) {
+                const auto low = eat('\\') && eat('u') ? hex4() : std::nullopt;
+                if (!low || *low < 0xDC00 || *low > 0xDFFF) return false;
+                cp = 0x10000 + ((*cp - 0xD800) << 10) + (*low - 0xDC00);
+            }
+            qn::append_utf8(out, static_cast<char32_t>(*cp));
         }
-        // The raw bytes between the quotes must be valid UTF-8.
-        const std::string_view raw = s_.substr(raw_start, pos_ - 1 - raw_start);
-        if (qn::sanitize_utf8(raw) != raw) return std::nullopt;
-        return out;
+        const std::string_view bytes = s_.substr(raw, p_ - raw);  // raw bytes must be valid UTF-8
+        return eat('"') && qn::sanitize_utf8(bytes) == bytes;
     }
-
-    std::optional<value> parse_array(int depth) {
-        eat('[');
-        value v;
-        v.kind = value::array_kind;
-        skip_ws();
-        if (eat(']')) return v;
-        for (;;) {
-            skip_ws();
-            auto item = parse_value(depth + 1);
-            if (!item) return std::nullopt;
-            v.items.push_back(std::move(*item));
-            skip_ws();
-            if (eat(']')) return v;
-            if (!eat(',')) return std::nullopt;
-        }
-    }
-
-    std::optional<value> parse_object(int depth) {
-        eat('{');
-        value v;
-        v.kind = value::object_kind;
-        skip_ws();
-        if (eat('}')) return v;
-        for (;;) {
-            skip_ws();
-            auto key = parse_string();
-            if (!key || v.find(*key)) return std::nullopt;
-            skip_ws();
-            if (!eat(':')) return std::nullopt;
-            skip_ws();
-            auto item = parse_value(depth + 1);
-            if (!item) return std::nullopt;
-            v.members.emplace_back(std::move(*key), std::move(*item));
-            skip_ws();
-            if (eat('}')) return v;
-            if (!eat(',')) return std::nullopt;
-        }
-    }
-
-    std::string_view s_;
-    size_t pos_ = 0;
 };
 
-inline std::optional<value> parse(std::string_view text) { return reader(text).parse_document(); }
+inline std::optional<value> parse(std::string_view text) { return reader(text).document(); }
 
 }  // namespace json_check

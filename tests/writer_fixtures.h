@@ -1,15 +1,19 @@
-// Hand-built run contexts for the writer tests: the settings as the option parser leaves them
-// for a given command line, and one parsed record with known content.
+// The settings the option parser leaves for a given command line, and one parsed record with
+// known content, for the column and text writer tests.
 #pragma once
 
-#include <sstream>
+#include <gtest/gtest.h>
+
 #include <string>
 #include <vector>
 
 #include "runtrail_user_context.h"
-#include "time_format.h"
+#include "tool_options.h"
+#include "writer_test_support.h"
 
 namespace writer_fixtures {
+
+using writer_test::lines_of;
 
 constexpr uint64_t k_2014 = 130384964967891234ULL;        // 2014-03-05 12:34:56.7891234
 constexpr uint64_t k_2014_whole = 130384964960000000ULL;  // 2014-03-05 12:34:56
@@ -29,60 +33,24 @@ struct options {
     bool text_report = false;     // -longform (the text report)
 };
 
-// Mirrors the settings record after option parsing for the given command line.
+// The settings after the option step for the command line these options stand for.
 inline void configure(runtrail_user_context& ctx, const options& o) {
-    ctx.tool_reset();
-    ctx.pair_datetime = o.pair_datetime;
-    auto set_separator = [&ctx](const std::string& text) {
-        ctx.separator = text;
-        if (ctx.quoted_fields) {
-            ctx.field_sep_char = ctx.field_sep_replacement = 0;
-        } else if (text.find('|') != std::string::npos) {
-            ctx.field_sep_char = '|', ctx.field_sep_replacement = ';';
-        } else if (text.find(',') != std::string::npos) {
-            ctx.field_sep_char = ',', ctx.field_sep_replacement = ' ';
-        } else {
-            ctx.field_sep_char = ctx.field_sep_replacement = 0;
-            if (text == "tab" || text == "\\t") ctx.separator = "\t";
-        }
+    std::vector<std::string> args = {"runtrail", "x.pf"};
+    auto add = [&args](bool on, std::vector<std::string> words) {
+        if (on) args.insert(args.end(), words.begin(), words.end());
     };
-    if (o.csv) {
-        ctx.out_csv = true;
-        set_separator(",");
-        ctx.compact_fields = !ctx.pair_datetime;
-    }
-    if (!o.user_name.empty()) ctx.user_name = o.user_name, ctx.user_name_given = true;
-    if (!o.host_name.empty()) ctx.host_name = o.host_name, ctx.host_name_given = true;
-    if (!o.csv_separator.empty()) set_separator(o.csv_separator);
-    if (o.quoted) {
-        ctx.quoted_fields = true;
-        if (ctx.separator.find('\t') == std::string::npos) {
-            const size_t first = ctx.separator.find_first_not_of(" \t\r\n");
-            const size_t last = ctx.separator.find_last_not_of(" \t\r\n");
-            ctx.separator = first == std::string::npos ? "" : ctx.separator.substr(first, last - first + 1);
-        }
-        ctx.pad_separator = false;
-        ctx.field_sep_char = 0;
-    }
-    if (o.no_whitespace) {
-        ctx.compact_fields = true;
-        ctx.pad_separator = false;
-        std::string s;
-        for (char c : ctx.separator)
-            if (c != ' ') s.push_back(c);
-        ctx.separator = s;
-    }
-    if (o.verbose) ctx.verbose = true;
-    qn::compile_time_format(ctx.date_format, ctx.time_format, ctx.pair_datetime, ctx.time_formatter);
-    ctx.source_label = "PREFETCH";
-    ctx.show_target_path = true;
-    ctx.show_prev_times = true;
-    ctx.show_prefetch_path = o.pf_path;
-    if (o.text_report) {
-        ctx.verbose = true;
-        ctx.out_xml = ctx.out_csv = ctx.out_csvl2t = ctx.out_bodyfile = false;
-        ctx.field_sep_char = ctx.field_sep_replacement = 0;
-    }
+    add(o.csv, {"-csv"});
+    add(!o.csv && !o.text_report, {"-pipe", "-enumdir"});
+    add(o.pair_datetime, {"-pair_datetime"});
+    add(o.no_whitespace, {"-no_whitespace"});
+    add(o.verbose, {"-verbose"});
+    add(o.quoted, {"-enable_quoted_csv_fields"});
+    add(!o.csv_separator.empty(), {"-csv_separator", o.csv_separator});
+    add(!o.user_name.empty(), {"-username", o.user_name});
+    add(!o.host_name.empty(), {"-hostname", o.host_name});
+    add(o.pf_path, {"-pf_path"});
+    add(o.text_report, {"-longform"});
+    EXPECT_TRUE(parse_tool_options(ctx, args, "ver: test"));
 }
 
 // One parsed record with known content.
@@ -104,14 +72,6 @@ inline void fill_record(runtrail_user_context& ctx) {
     ctx.volume_serials = {0x1a2b3c4d};
     ctx.volume_times = {k_2014};
     ctx.volume_dirs = {{{1, "\\DEVICE\\HARDDISKVOLUME1\\WINDOWS"}}};
-}
-
-inline std::vector<std::string> lines_of(const std::string& text) {
-    std::vector<std::string> lines;
-    std::string line;
-    std::istringstream in(text);
-    while (std::getline(in, line)) lines.push_back(line);
-    return lines;
 }
 
 }  // namespace writer_fixtures

@@ -1,7 +1,8 @@
-// Hand-built run contexts and small helpers shared by the writer tests.
+// Hand-built run contexts, real-file loading and small helpers shared by the writer tests.
 #pragma once
 
 #include <algorithm>
+#include <array>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -9,7 +10,6 @@
 #include <vector>
 
 #include "prefetch_parser.h"
-
 #include "qn_variant_lite.h"
 #include "runtrail_user_context.h"
 #include "time_format.h"
@@ -20,6 +20,12 @@ constexpr uint64_t k_run = 130384964967891234ULL;            // 2014-03-05 12:34
 constexpr uint64_t k_modified = k_run + 51'000'000ULL;      // 2014-03-05 12:35:01.8891234, 1394022901 s
 constexpr uint64_t k_accessed = k_run + 600'000'000ULL;     // 2014-03-05 12:35:56.7891234, 1394022956 s
 constexpr uint64_t k_changed = k_run - 864'000'000'000ULL;  // 2014-03-04 12:34:56.7891234, 1393936496 s
+using file_times = std::array<uint64_t, 3>;                 // modified, accessed, changed
+constexpr file_times k_timeline_times = {k_modified, k_accessed, k_changed};
+// The stand-ins the golden text reports and the real CSV row were written with.
+constexpr file_times k_golden_times = {132354720001234567ULL,   // 2020-06-01 08:00:00.1234567
+                                       132355638150000000ULL,   // 2020-06-02 09:30:15
+                                       132356547300000000ULL};  // 2020-06-03 10:45:30
 
 // A parsed Windows 10 file as the parser would leave it, run once.
 inline void fill_record(runtrail_user_context& ctx) {
@@ -33,9 +39,7 @@ inline void fill_record(runtrail_user_context& ctx) {
     ctx.target_path = "\\VOLUME{01d0}\\WINDOWS\\SYSTEM32\\CALC.EXE";
     ctx.run_count = 1;
     ctx.prefetch_file_size = 4242;
-    ctx.prefetch_file_times[k_file_time_modified] = k_modified;
-    ctx.prefetch_file_times[k_file_time_accessed] = k_accessed;
-    ctx.prefetch_file_times[k_file_time_changed] = k_changed;
+    std::copy(k_timeline_times.begin(), k_timeline_times.end(), ctx.prefetch_file_times);
     ctx.last_run_time = k_run;
     ctx.modules = {{0x1000, "\\VOLUME{01d0}\\WINDOWS\\SYSTEM32\\NTDLL.DLL"},
                    {0x1060, "\\VOLUME{01d0}\\WINDOWS\\SYSTEM32\\CALC.EXE"}};
@@ -49,46 +53,30 @@ inline void compile_formats(runtrail_user_context& ctx) {
     qn::compile_time_format(ctx.date_format, ctx.time_format, ctx.pair_datetime, ctx.time_formatter);
 }
 
-// Settings as the option parser leaves them after -csvl2t.
-inline void set_l2t_options(runtrail_user_context& ctx) {
+// Settings as the option parser leaves them after -csvl2t (l2t) or -bodyfile.
+inline void set_timeline_options(runtrail_user_context& ctx, bool l2t) {
     ctx.out_csv = false;
-    ctx.out_csvl2t = true;
-    ctx.out_bodyfile = false;
-    ctx.separator = ",";
-    ctx.field_sep_char = ',';
-    ctx.field_sep_replacement = ' ';
+    ctx.out_csvl2t = l2t;
+    ctx.out_bodyfile = !l2t;
+    ctx.separator = l2t ? "," : "|";
+    ctx.field_sep_char = l2t ? ',' : '|';
+    ctx.field_sep_replacement = l2t ? ' ' : ';';
     ctx.header_pending = true;
-    ctx.compact_fields = false;
-    ctx.pad_separator = true;
-    ctx.show_prev_times = true;
-    ctx.show_target_path = true;
+    if (l2t) ctx.compact_fields = false, ctx.pad_separator = true;
+    ctx.show_prev_times = ctx.show_target_path = true;
     compile_formats(ctx);
 }
-
-// Settings as the option parser leaves them after -bodyfile.
-inline void set_body_options(runtrail_user_context& ctx) {
-    ctx.out_csv = false;
-    ctx.out_csvl2t = false;
-    ctx.out_bodyfile = true;
-    ctx.separator = "|";
-    ctx.field_sep_char = '|';
-    ctx.field_sep_replacement = ';';
-    ctx.header_pending = true;
-    ctx.show_prev_times = true;
-    ctx.show_target_path = true;
-    compile_formats(ctx);
-}
+inline void set_l2t_options(runtrail_user_context& ctx) { set_timeline_options(ctx, true); }
+inline void set_body_options(runtrail_user_context& ctx) { set_timeline_options(ctx, false); }
 
 inline std::vector<std::string> split(const std::string& text, char delimiter) {
     std::vector<std::string> parts;
-    size_t start = 0;
-    for (;;) {
+    for (size_t start = 0;;) {
         const size_t at = text.find(delimiter, start);
         parts.push_back(text.substr(start, at == std::string::npos ? std::string::npos : at - start));
-        if (at == std::string::npos) break;
+        if (at == std::string::npos) return parts;
         start = at + 1;
     }
-    return parts;
 }
 
 // Output lines without their line ends; a trailing empty piece (after the last "\n") is dropped.
@@ -98,63 +86,46 @@ inline std::vector<std::string> lines_of(const std::string& text) {
     return lines;
 }
 
-// Whether the shared date formatter has landed in this build (it renders a known instant).
-inline bool date_formatter_ready() {
-    std::string date, time_text;
-    qn::format_date_time_spec(date, time_text, qn::time(static_cast<int64_t>(k_run), qn::type_filetime), {});
-    return date == "2014-03-05" && time_text == "12:34:56.789";
-}
-
-// Whether the shared line-break marker has landed in this build.
 inline bool line_break_marker_ready() {
     std::string text = "a\r\nb";
     mark_line_breaks(text);
     return text == "a[CRLF]b";
 }
 
-// Every file below tests/data, in name order.
-inline std::vector<std::filesystem::path> data_files() {
+// Every file below tests/data (or only the *.pf ones), in name order.
+inline std::vector<std::filesystem::path> data_files(bool prefetch_only = false) {
     std::vector<std::filesystem::path> files;
     for (const auto& entry : std::filesystem::recursive_directory_iterator(RUNTRAIL_TEST_DATA))
-        if (entry.is_regular_file()) files.push_back(entry.path());
+        if (entry.is_regular_file() && (!prefetch_only || entry.path().extension() == ".pf"))
+            files.push_back(entry.path());
     std::sort(files.begin(), files.end());
     return files;
 }
 
-inline std::vector<uint8_t> read_bytes(const std::filesystem::path& path) {
+inline std::string read_text(const std::filesystem::path& path) {
     std::ifstream in(path, std::ios::binary);
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
-
-// Whether the prefetch parser has landed in this build (it accepts a plain version 17 file).
-inline bool parser_ready() {
-    const auto bytes = read_bytes(std::filesystem::path(RUNTRAIL_TEST_DATA) / "XPPro/CALC.EXE-02CD573A.pf");
-    return validate_header(bytes.data(), bytes.size());
+inline std::vector<uint8_t> read_bytes(const std::filesystem::path& path) {
+    const std::string text = read_text(path);
+    return {text.begin(), text.end()};
 }
 
-// Parses a file of tests/data (path relative to it) into ctx as the per-file chain would, with
+// Parses file bytes into ctx as the per-file chain would (path relative to tests/data), with
 // fixed file-system times so that expected lines do not depend on the checkout.
-inline bool load_data_file(runtrail_user_context& ctx, const std::string& relative) {
-    const auto bytes = read_bytes(std::filesystem::path(RUNTRAIL_TEST_DATA) / relative);
+inline bool load_bytes(runtrail_user_context& ctx, const std::string& relative, const std::vector<uint8_t>& bytes,
+                       const file_times& times = k_timeline_times) {
     ctx.reset_record();
     ctx.file_path = relative;
-    const auto slash = relative.rfind('/');
-    ctx.file_name = slash == std::string::npos ? relative : relative.substr(slash + 1);
+    ctx.file_name = relative.substr(relative.rfind('/') + 1);
     if (bytes.empty() || !parse_prefetch(bytes.data(), bytes.size(), ctx)) return false;
     ctx.prefetch_file_size = bytes.size();
-    ctx.prefetch_file_times[k_file_time_modified] = k_modified;
-    ctx.prefetch_file_times[k_file_time_accessed] = k_accessed;
-    ctx.prefetch_file_times[k_file_time_changed] = k_changed;
+    std::copy(times.begin(), times.end(), ctx.prefetch_file_times);
     return true;
 }
-
-#define REQUIRE_DATE_FORMATTER()                                                                     \
-    if (!writer_test::date_formatter_ready()) GTEST_SKIP() << "the shared date formatter has not "  \
-                                                              "landed yet; expected lines need its " \
-                                                              "date and time texts"
-
-#define REQUIRE_PARSER()                                                                             \
-    if (!writer_test::parser_ready()) GTEST_SKIP() << "the prefetch parser has not landed in this " \
-                                                      "build yet; real-file tests need it"
+inline bool load_data_file(runtrail_user_context& ctx, const std::string& relative,
+                           const file_times& times = k_timeline_times) {
+    return load_bytes(ctx, relative, read_bytes(std::filesystem::path(RUNTRAIL_TEST_DATA) / relative), times);
+}
 
 }  // namespace writer_test
