@@ -30,17 +30,7 @@ std::string body_name_text(const std::string& name) {
     std::string text = name;
     std::replace(text.begin(), text.end(), '|', ';');
     // One record is one line: a line break inside a name would start a new, malformed record.
-    mark_line_breaks(text);
-    if (text.find_first_of("\r\n") != std::string::npos) {
-        std::string marked;
-        marked.reserve(text.size() + 8);
-        for (char c : text) {
-            if (c == '\r') marked += "[CR]";
-            else if (c == '\n') marked += "[LF]";
-            else marked.push_back(c);
-        }
-        text.swap(marked);
-    }
+    mark_line_breaks(text);  // marks every CR and LF, paired or lone
     return text;
 }
 

@@ -31,21 +31,6 @@ void replace_all(std::string& text, std::string_view what, std::string_view with
         text.replace(at, what.size(), with);
 }
 
-// Line breaks the shared marker leaves (a lone CR beside an LF elsewhere in the text) still end
-// a line for many CSV readers, so every remaining CR and LF is marked as well.
-void mark_every_line_break(std::string& text) {
-    mark_line_breaks(text);
-    if (text.find_first_of("\r\n") == std::string::npos) return;
-    std::string marked;
-    marked.reserve(text.size() + 8);
-    for (char c : text) {
-        if (c == '\r') marked += "[CR]";
-        else if (c == '\n') marked += "[LF]";
-        else marked.push_back(c);
-    }
-    text.swap(marked);
-}
-
 // The separator without the spaces that pad it (" | " stands as "|" between values).
 std::string_view trim_spaces(std::string_view text) {
     const auto first = text.find_first_not_of(' ');
@@ -158,7 +143,7 @@ void write_header(std::ostream& out, const l2t_record& r) {
 
 std::string l2t_field_text(const std::string& text, const l2t_record& record) {
     std::string field = text;
-    mark_every_line_break(field);
+    mark_line_breaks(field);  // marks every CR and LF, paired or lone
     if (record.field_sep_char != 0 && record.field_sep_replacement != 0) {
         std::replace(field.begin(), field.end(), record.field_sep_char, record.field_sep_replacement);
     } else {
