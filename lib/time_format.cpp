@@ -73,53 +73,53 @@ bool time_pattern_acceptable(std::string_view value) {
 }
 
 bool compile_time_format(std::string_view date_pattern_in, std::string_view time_pattern_in, bool pair,
-                         time_format_spec& spec) {
-    spec = time_format_spec{};
-    if (pair) spec.fraction |= k_fraction_pair_bit;
+                         time_format_spec& compiled) {
+    compiled = time_format_spec{};
+    if (pair) compiled.fraction |= k_fraction_pair_bit;
     const std::string date_pattern = lower_ascii(date_pattern_in);
     const std::string time_pattern = lower_ascii(time_pattern_in);
 
     if (!date_pattern.empty()) {
         if (date_pattern.find('/') != npos)
-            spec.separator = '/';
+            compiled.separator = '/';
         else if (date_pattern.find('-') != npos)
-            spec.separator = '-';
+            compiled.separator = '-';
         else if (date_pattern.find(' ') != npos)
-            spec.separator = ' ';
+            compiled.separator = ' ';
 
         size_t month_pos = date_pattern.find("mmm");
         if (month_pos != npos) {
-            spec.layout |= k_layout_month_name;
+            compiled.layout |= k_layout_month_name;
         } else if ((month_pos = date_pattern.find("mm")) != npos) {
-            spec.layout |= k_layout_month_digits;
+            compiled.layout |= k_layout_month_digits;
         } else {
             return false;
         }
         size_t year_pos = date_pattern.find("yyyy");
         if (year_pos != npos) {
-            spec.layout |= k_layout_year4;
+            compiled.layout |= k_layout_year4;
         } else if ((year_pos = date_pattern.find("yy")) != npos) {
-            spec.layout |= k_layout_year2;
+            compiled.layout |= k_layout_year2;
         } else {
             return false;
         }
-        if (date_pattern.find(',') != npos) spec.layout |= k_layout_comma;
+        if (date_pattern.find(',') != npos) compiled.layout |= k_layout_comma;
         const size_t day_pos = date_pattern.find("dd");
         if (day_pos == npos) return false;
 
         if (day_pos < month_pos && month_pos < year_pos)
-            spec.layout |= k_layout_dmy;
+            compiled.layout |= k_layout_dmy;
         else if (month_pos < day_pos && day_pos < year_pos)
-            spec.layout |= k_layout_mdy;
+            compiled.layout |= k_layout_mdy;
         else if (year_pos < month_pos && month_pos < day_pos)
-            spec.layout |= k_layout_ymd;
+            compiled.layout |= k_layout_ymd;
         else
             return false;
     }
 
     unsigned digits = fraction_digits_of(time_pattern);
     if (digits > k_max_fraction_digits) digits = k_max_fraction_digits;
-    spec.fraction = static_cast<uint8_t>(spec.fraction | (digits << k_fraction_digits_shift));
+    compiled.fraction = static_cast<uint8_t>(compiled.fraction | (digits << k_fraction_digits_shift));
     return true;
 }
 
@@ -206,34 +206,34 @@ bool format_date_time_nofrac(std::string& date, std::string& time_text, const qn
 }
 
 bool format_date_time_spec(std::string& date, std::string& time_text, const qn::time& t,
-                           const time_format_spec& spec) {
+                           const time_format_spec& compiled) {
     date.clear();
     time_text.clear();
     if (!t.valid) return false;
-    // An empty spec (never compiled), or one whose date pattern could not be compiled (no
+    // An empty compiled (never compiled), or one whose date pattern could not be compiled (no
     // order of day, month and year), prints the defaults: a column must never lose a valid
     // date to an unusable pattern.
-    if ((spec.separator == 0 && spec.layout == 0 && spec.fraction == 0) || (spec.layout & k_layout_order_mask) == 0)
+    if ((compiled.separator == 0 && compiled.layout == 0 && compiled.fraction == 0) || (compiled.layout & k_layout_order_mask) == 0)
         return format_date_time(date, time_text, t, k_default_date_format, k_default_time_format);
 
     const _windows_systemtime& st = t.systemtime;
-    const char s = spec.separator != 0 ? spec.separator : '/';
+    const char s = compiled.separator != 0 ? compiled.separator : '/';
     std::string year;
-    append_number(year, st.year, (spec.layout & k_layout_year4) ? 4 : 2);
+    append_number(year, st.year, (compiled.layout & k_layout_year4) ? 4 : 2);
     std::string month;
-    if (spec.layout & k_layout_month_digits)
+    if (compiled.layout & k_layout_month_digits)
         append_number(month, st.month, 2);
-    else if (spec.layout & k_layout_month_name)
+    else if (compiled.layout & k_layout_month_name)
         month = month_abbrev(st.month);
     std::string day;
     append_number(day, st.day, 2);
 
     if (!month.empty()) {
-        if (spec.layout & k_layout_mdy)
+        if (compiled.layout & k_layout_mdy)
             date = month + s + day + s + year;
-        else if (spec.layout & k_layout_dmy)
+        else if (compiled.layout & k_layout_dmy)
             date = day + s + month + s + year;
-        else if (spec.layout & k_layout_ymd)
+        else if (compiled.layout & k_layout_ymd)
             date = year + s + month + s + day;
     }
 
@@ -242,7 +242,7 @@ bool format_date_time_spec(std::string& date, std::string& time_text, const qn::
     append_number(time_text, st.minute, 2);
     time_text += ':';
     append_number(time_text, st.second, 2);
-    append_fraction(time_text, st, (spec.fraction >> k_fraction_digits_shift) & k_fraction_digits_mask);
+    append_fraction(time_text, st, (compiled.fraction >> k_fraction_digits_shift) & k_fraction_digits_mask);
     return true;
 }
 

@@ -34,13 +34,13 @@ constexpr const char* k_default_time_format = "hh:mm:ss.xxx";
 const char* month_abbrev(unsigned month);
 
 bool compile_time_format(std::string_view date_pattern, std::string_view time_pattern, bool pair,
-                         time_format_spec& spec);
+                         time_format_spec& compiled);
 bool format_date_time(std::string& date, std::string& time_text, const qn::time& t,
                       std::string_view date_pattern, std::string_view time_pattern);
 bool format_date_time_nofrac(std::string& date, std::string& time_text, const qn::time& t,
                              std::string_view date_pattern, std::string_view time_pattern);
 bool format_date_time_spec(std::string& date, std::string& time_text, const qn::time& t,
-                           const time_format_spec& spec);
+                           const time_format_spec& compiled);
 
 // Option value checks of -dateformat / -timeformat (lengths and ':'), without side effects.
 bool date_pattern_acceptable(std::string_view value);
