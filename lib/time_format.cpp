@@ -210,7 +210,7 @@ bool format_date_time_spec(std::string& date, std::string& time_text, const qn::
     date.clear();
     time_text.clear();
     if (!t.valid) return false;
-    // An empty compiled (never compiled), or one whose date pattern could not be compiled (no
+    // A format never compiled (all zero), or one whose date pattern could not be compiled (no
     // order of day, month and year), prints the defaults: a column must never lose a valid
     // date to an unusable pattern.
     if ((compiled.separator == 0 && compiled.layout == 0 && compiled.fraction == 0) || (compiled.layout & k_layout_order_mask) == 0)
