@@ -23,10 +23,10 @@ texts by_pattern(uint64_t ft, const std::string& date_pattern, const std::string
 }
 
 texts by_spec(uint64_t ft, const std::string& date_pattern, const std::string& time_pattern) {
-    qn::time_format_spec spec;
-    qn::compile_time_format(date_pattern, time_pattern, false, spec);
+    qn::time_format_spec compiled;
+    qn::compile_time_format(date_pattern, time_pattern, false, compiled);
     texts r;
-    r.ok = qn::format_date_time_spec(r.date, r.time, at(ft), spec);
+    r.ok = qn::format_date_time_spec(r.date, r.time, at(ft), compiled);
     return r;
 }
 
@@ -109,9 +109,9 @@ TEST(DateTimePatterns, EachElementAloneAndFallbackDateOrders) {
     }
     EXPECT_EQ(std::string(qn::month_abbrev(1)) + qn::month_abbrev(12) + qn::month_abbrev(0) + qn::month_abbrev(13),
               "JanDec");
-    qn::time_format_spec spec;
+    qn::time_format_spec compiled;
     for (const char* rejected : {"yyyy/dd/mm", "yyyy-m-d", "mm/dd/..", "mm/yy/.."})
-        EXPECT_FALSE(qn::compile_time_format(rejected, "hh:mm:ss.xxx", false, spec)) << rejected;
+        EXPECT_FALSE(qn::compile_time_format(rejected, "hh:mm:ss.xxx", false, compiled)) << rejected;
 }
 
 TEST(DateTimePatterns, FractionDigitsOneToNineTruncateTheStoredTicks) {
@@ -119,11 +119,11 @@ TEST(DateTimePatterns, FractionDigitsOneToNineTruncateTheStoredTicks) {
                               ".789123400"};
     for (unsigned n = 0; n <= 9; ++n) {
         SCOPED_TRACE(n);
-        qn::time_format_spec spec;
-        ASSERT_TRUE(qn::compile_time_format("yyyy-mm-dd", "hh:mm:ss", false, spec));
-        spec.fraction = static_cast<uint8_t>(n << 1);
+        qn::time_format_spec compiled;
+        ASSERT_TRUE(qn::compile_time_format("yyyy-mm-dd", "hh:mm:ss", false, compiled));
+        compiled.fraction = static_cast<uint8_t>(n << 1);
         std::string date, time_text;
-        ASSERT_TRUE(qn::format_date_time_spec(date, time_text, at(k_sample), spec));
+        ASSERT_TRUE(qn::format_date_time_spec(date, time_text, at(k_sample), compiled));
         EXPECT_EQ(time_text, std::string("12:34:56") + expected[n]);
         if (n >= 3) {
             EXPECT_EQ(by_pattern(k_sample, "", "hh:mm:ss." + std::string(n, 'x')).time, time_text);
