@@ -13,10 +13,11 @@
 #include "hostile_chain.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    static runtrail_user_context parsed(0);
-    static std::vector<hostile_chain::variant> variants = hostile_chain::make_variants();
+    static const std::vector<runtrail::report_settings> settings = runtrail::hostile_chain::variants();
+    constexpr size_t k_forms = 5;
     try {
-        const hostile_chain::outcome result = hostile_chain::run(data, size, parsed, variants, size % hostile_chain::k_settings);
+        const size_t first = size % (settings.size() / k_forms) * k_forms;  // the forms of one option setting
+        const auto result = runtrail::hostile_chain::run({data, size}, settings, first, k_forms);
         if (!result.fault.empty()) {
             std::fprintf(stderr, "report shape fault: %s\n", result.fault.c_str());
             std::abort();

@@ -1,7 +1,7 @@
-// Shape checks of the delimited and line-oriented reports, shared by the hostile-input tests and
-// the fuzz harnesses: whatever text a crafted file puts into a name, every CSV row keeps the
-// header's field count, every log2timeline line its 17 fields (16 with a paired date/time),
-// every body-file line its 11 fields and every JSON Lines record stays one line of valid JSON.
+// Shape checks of the reports, shared by the hostile-input tests and the fuzz harness: whatever
+// text a crafted file puts into a name, every CSV row keeps the header's field count, every
+// log2timeline line its 17 fields (16 with a paired date/time), every body-file line its 11 fields
+// and every JSON Lines record stays one line of valid JSON.
 // Each check returns an empty text when the output has its shape, else what is wrong.
 #pragma once
 
@@ -10,9 +10,9 @@
 #include <string>
 #include <vector>
 
-#include "runtrail_user_context.h"
+#include "report_settings.h"
 
-namespace report_shape {
+namespace runtrail::report_shape {
 
 constexpr int k_l2t_fields = 17;
 constexpr int k_body_fields = 11;
@@ -84,17 +84,18 @@ inline std::string check_lines(const std::string& output, const std::string& key
     return {};
 }
 
-// CSV: the header line and every row have as many fields as columns were declared.
-inline std::string check_csv(const std::string& output, const runtrail_user_context& ctx) {
+// CSV: every line has as many fields as the header line.
+inline std::string check_csv(const std::string& output, const report_settings& settings) {
     if (output.empty()) return {};
-    return check_lines(output, split_key(ctx.separator), ctx.quoted_fields,
-                       static_cast<int>(ctx.header_columns.size()), "csv");
+    const std::string key = split_key(settings.separator);
+    const int columns = count_fields(output.substr(0, output.find('\n')), key, settings.quoted_fields);
+    return check_lines(output, key, settings.quoted_fields, columns, "csv");
 }
 
-inline std::string check_l2t(const std::string& output, const runtrail_user_context& ctx) {
+inline std::string check_l2t(const std::string& output, const report_settings& settings) {
     if (output.empty()) return {};
-    return check_lines(output, split_key(ctx.separator), ctx.quoted_fields,
-                       ctx.pair_datetime ? k_l2t_fields - 1 : k_l2t_fields, "l2t");
+    return check_lines(output, split_key(settings.separator), settings.quoted_fields,
+                       settings.pair_datetime ? k_l2t_fields - 1 : k_l2t_fields, "l2t");
 }
 
 // The body-file separator is always "|", whatever the run's separator.
@@ -202,16 +203,28 @@ private:
     size_t i_ = 0;
 };
 
-// JSON Lines: one file gives exactly one line, and that line is one JSON object.
+// JSON Lines: every line is one JSON object.
 inline std::string check_jsonl(const std::string& output) {
     if (output.empty()) return {};
     bool ends = false;
     const std::vector<std::string> lines = lines_of(output, ends);
     if (!ends) return "jsonl: output does not end with a line end";
-    if (lines.size() != 1) return "jsonl: " + std::to_string(lines.size()) + " lines for one file";
-    if (lines[0].empty() || lines[0][0] != '{' || !json_checker(lines[0]).whole_value())
-        return "jsonl: not one JSON object: " + lines[0].substr(0, 300);
+    for (const std::string& line : lines)
+        if (line.empty() || line[0] != '{' || !json_checker(line).whole_value())
+            return "jsonl: not one JSON object: " + line.substr(0, 300);
     return {};
 }
 
-}  // namespace report_shape
+// Whatever the form, the shape it must have.
+inline std::string check(const std::string& output, const report_settings& settings) {
+    switch (settings.form) {
+        case output_form::text: return check_text(output);
+        case output_form::csv: return check_csv(output, settings);
+        case output_form::log2timeline: return check_l2t(output, settings);
+        case output_form::body_file: return check_body(output);
+        case output_form::json_lines: return check_jsonl(output);
+    }
+    return {};
+}
+
+}  // namespace runtrail::report_shape

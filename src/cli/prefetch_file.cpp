@@ -1,0 +1,35 @@
+#include "prefetch_file.h"
+
+#include "container.h"
+#include "file_reader.h"
+#include "prefetch_parser.h"
+
+namespace runtrail {
+
+load_result load_prefetch_file(const std::string& path, prefetch_file_buffers& buffers, file_facts& facts,
+                               prefetch_record& record) {
+    size_t length = 0;
+    file_stats stats;
+    if (!read_file(path, k_prefetch_read_cap, buffers.file, length, stats)) return load_result::unreadable;
+    facts.path = path;
+    facts.name = file_name_of(path);
+    facts.size = stats.size;
+    facts.modified = stats.modified;
+    facts.accessed = stats.accessed;
+    facts.changed = stats.changed;
+
+    byte_span image(buffers.file.data(), length);
+    // Windows 10 and 11 keep their prefetch files compressed; the sections are read from the image
+    // inside.
+    const container_header container = detect_container(image);
+    if (container.kind != container_kind::none) {
+        if (!unwrap_container(image, container, buffers.decoder, buffers.image)) return load_result::not_prefetch;
+        image = byte_span(buffers.image.data(), buffers.image.size());
+    }
+    std::optional<prefetch_record> parsed = parse_prefetch_image(image);
+    if (!parsed) return load_result::not_prefetch;
+    record = std::move(*parsed);
+    return load_result::loaded;
+}
+
+}  // namespace runtrail

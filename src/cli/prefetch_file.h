@@ -1,0 +1,36 @@
+// The per-file chain up to the record: read the file (its first 16 MiB at most) with its file-system
+// facts, open a compressed container once, parse the image.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "file_facts.h"
+#include "prefetch_record.h"
+#include "xpress_huffman.h"
+
+namespace runtrail {
+
+// Largest part of an input file that is read.
+constexpr uint64_t k_prefetch_read_cap = 0x1000000;  // 16 MiB
+
+// Memory the chain keeps from file to file, so that a run over many files reuses it instead of
+// allocating and zeroing it for every file.
+struct prefetch_file_buffers {
+    std::vector<uint8_t> file;   // the file's bytes (grows to the largest file read)
+    std::vector<uint8_t> image;  // a decompressed container
+    xpress_huffman_decoder decoder;
+};
+
+enum class load_result {
+    loaded,
+    unreadable,    // cannot be opened or read, not a regular file, or empty
+    not_prefetch,  // read, but not a usable prefetch image (or a container that does not decode)
+};
+
+// Reads and parses the file at `path` into `facts` and `record`.
+load_result load_prefetch_file(const std::string& path, prefetch_file_buffers& buffers, file_facts& facts,
+                               prefetch_record& record);
+
+}  // namespace runtrail

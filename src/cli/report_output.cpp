@@ -1,0 +1,85 @@
+#include "report_output.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+namespace runtrail {
+namespace {
+
+// Output is handed to write() in blocks of this size: a report of many small fields costs few
+// system calls. Standard output keeps a smaller block, so reports show up as they are made.
+constexpr size_t k_results_file_block = 0x40000;  // 256 KiB
+constexpr size_t k_standard_output_block = 8192;
+// New results files: read and write for owner and others (the umask applies).
+constexpr mode_t k_create_mode = 0606;
+
+int open_for_writing(const std::string& path, int flags) {
+    int fd;
+    do {
+        // Non-blocking, so that a FIFO cannot stall the open; it is refused below.
+        fd = ::open(path.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC | flags, k_create_mode);
+    } while (fd == -1 && errno == EINTR);
+    return fd;
+}
+
+}  // namespace
+
+report_output::report_output() : fd_(STDOUT_FILENO), buffer_limit_(k_standard_output_block) {}
+
+report_output::~report_output() { close(); }
+
+bool report_output::open_file(const std::string& path, bool append) {
+    int fd = -1;
+    if (append) fd = open_for_writing(path, 0);
+    if (fd == -1) fd = open_for_writing(path, O_CREAT | O_TRUNC);
+    if (fd == -1) return false;
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || S_ISFIFO(st.st_mode) || S_ISSOCK(st.st_mode)) {
+        ::close(fd);
+        return false;
+    }
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    if (append) ::lseek(fd, 0, SEEK_END);
+    fd_ = fd;
+    owns_descriptor_ = true;
+    buffer_limit_ = k_results_file_block;
+    return true;
+}
+
+bool report_output::write_out(const char* data, size_t length) {
+    size_t done = 0;
+    while (done < length) {
+        const ssize_t put = ::write(fd_, data + done, length - done);
+        if (put < 0 && errno == EINTR) continue;
+        if (put <= 0) return false;
+        done += static_cast<size_t>(put);
+    }
+    return true;
+}
+
+void report_output::write(std::string_view text) {
+    if (failed_) return;
+    buffer_ += text;
+    if (buffer_.size() >= buffer_limit_) flush();
+}
+
+bool report_output::flush() {
+    if (!failed_ && !buffer_.empty() && !write_out(buffer_.data(), buffer_.size())) failed_ = true;
+    buffer_.clear();
+    return !failed_;
+}
+
+bool report_output::close() {
+    const bool ok = flush();
+    if (owns_descriptor_) {
+        ::close(fd_);
+        owns_descriptor_ = false;
+        fd_ = STDOUT_FILENO;
+    }
+    return ok;
+}
+
+}  // namespace runtrail

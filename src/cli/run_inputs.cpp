@@ -1,0 +1,102 @@
+#include "run_inputs.h"
+
+#include <cstdio>
+#include <memory>
+
+#include "directory_walk.h"
+#include "env_expansion.h"
+#include "prefetch_file.h"
+#include "stdin_names.h"
+
+namespace runtrail {
+namespace {
+
+// Written before the first report and after each report of a text run over several files.
+constexpr const char* k_separator_line = " =================================================== \n\n";
+
+class file_handler {
+public:
+    file_handler(const run_settings& settings, report_writer& writer, report_output& output, run_progress* progress,
+                 diag_log& log)
+        : settings_(settings), writer_(writer), output_(output), progress_(progress), log_(log) {}
+
+    // Reads, parses and reports one file; true when its report was written.
+    bool handle(const std::string& path) {
+        load_result loaded;
+        try {
+            loaded = load_prefetch_file(path, buffers_, facts_, record_);
+            if (loaded == load_result::loaded) {
+                report_.clear();
+                writer_.write(facts_, record_, report_);
+                output_.write(report_);
+                return true;
+            }
+        } catch (const std::exception&) {
+            // A file that exhausts memory (or fails otherwise) costs that file alone.
+            log_.line("output_prefetch_entry: exception caught");
+            return false;
+        }
+        skipped(loaded == load_result::unreadable ? "prob reading file %s\n" : "prob parsing file %s\n", path);
+        return false;
+    }
+
+private:
+    // The message for a skipped file, on a line of its own (the status line, when one is showing,
+    // is erased first); -quiet silences it.
+    void skipped(const char* format, const std::string& path) {
+        if (settings_.quiet) return;
+        if (progress_) progress_->hide();
+        std::fprintf(stderr, format, path.c_str());
+    }
+
+    const run_settings& settings_;
+    report_writer& writer_;
+    report_output& output_;
+    run_progress* progress_;
+    diag_log& log_;
+    prefetch_file_buffers buffers_;
+    file_facts facts_;
+    prefetch_record record_;
+    std::string report_;
+};
+
+bool name_passes(const std::string& name, const run_settings& settings) {
+    if (!filter_match(name, settings.include_filters)) return false;
+    return settings.skip_filters.empty() || !filter_match(name, settings.skip_filters);
+}
+
+std::unique_ptr<name_source> open_names(const run_settings& settings) {
+    if (settings.input == input_mode::standard_input) return std::make_unique<stdin_names>();
+    if (settings.walk_root.empty()) return nullptr;
+    return std::make_unique<directory_walk>(settings.walk_root, settings.walk_depth);
+}
+
+}  // namespace
+
+bool run_inputs(const run_settings& settings, report_writer& writer, report_output& output, run_progress* progress,
+                diag_log& log) {
+    file_handler files(settings, writer, output, progress, log);
+    if (settings.input == input_mode::single_file) return files.handle(settings.file_path);
+
+    const std::unique_ptr<name_source> names = open_names(settings);
+    if (!names) return false;
+    if (progress) progress->watch_directory(names->current_directory());
+
+    const bool separators = settings.report.form == output_form::text;
+    if (separators) output.write(k_separator_line);
+
+    bool result = false;
+    std::string name;
+    while (names->next(name)) {
+        if (name.empty() || !name_passes(name, settings)) continue;
+        const std::string path = expand_env_vars(name);
+        log.line(path);
+        result = files.handle(path);
+        if (progress) progress->file_done(result);
+        if (separators && result) output.write(k_separator_line);
+    }
+    if (progress) progress->watch_directory(nullptr);  // the name source ends here
+    return result;
+}
+
+}  // namespace runtrail

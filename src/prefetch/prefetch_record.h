@@ -1,0 +1,34 @@
+// What a prefetch file says about its program, as one value: the parser fills it, the report
+// writers read it.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace runtrail {
+
+struct volume_record {
+    std::string device_path;               // "\DEVICE\HARDDISKVOLUME2", "\VOLUME{...}"
+    uint32_t serial = 0;
+    uint64_t created = 0;                  // FILETIME
+    std::vector<std::string> directories;  // in file order
+};
+
+struct prefetch_record {
+    uint32_t version = 0;        // the image's format version field (17, 23, 26, 30, 31, ...)
+    uint32_t prefetch_hash = 0;  // the header's hash of the program's path
+    std::string exe_name;        // the header's executable name (at most 30 characters)
+    uint32_t run_count = 0;      // 0 when the file information cannot be read
+    uint64_t last_run = 0;       // FILETIME; 0 when the file information cannot be read
+    std::vector<uint64_t> earlier_runs;  // FILETIMEs, ascending, each once (versions 26 and later)
+    std::vector<std::string> modules;    // the filename strings, in file order
+    std::string target_path;             // the module that holds the executable's name, or "unk"
+    std::vector<volume_record> volumes;
+};
+
+// "WinXP Prefetch", "Vista/Win7 Prefetch", "Win8 Prefetch", "Win10 Prefetch", "Win11 Prefetch", or
+// "Prefetch" for any other version.
+const char* version_label(uint32_t version);
+
+}  // namespace runtrail

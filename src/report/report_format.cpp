@@ -1,0 +1,12 @@
+#include "report_format.h"
+
+namespace runtrail {
+
+std::string volume_serial_text(uint32_t serial) {
+    static constexpr char k_hex_digits[] = "0123456789abcdef";
+    std::string text(9, '-');
+    for (int i = 0; i < 8; ++i) text[i < 4 ? i : i + 1] = k_hex_digits[(serial >> (28 - 4 * i)) & 0xF];
+    return text;
+}
+
+}  // namespace runtrail

@@ -1,0 +1,32 @@
+// What the command line decides about the reports. Made once by the option parser, read-only
+// afterwards.
+#pragma once
+
+#include <string>
+
+#include "time_format.h"
+
+namespace runtrail {
+
+enum class output_form { text, csv, log2timeline, body_file, json_lines };
+
+struct report_settings {
+    output_form form = output_form::text;
+    bool verbose = false;             // CSV: volume and module columns; log2timeline: full module paths
+    bool show_prefetch_path = false;  // -pf_path: the CSV's first column holds the whole path
+    bool pair_datetime = false;       // one "date time" column instead of two
+    time_format times;
+
+    // The delimited forms (CSV and log2timeline).
+    std::string separator = " | ";
+    char field_sep_char = '|';         // replaced inside values by field_sep_replacement; 0: none
+    char field_sep_replacement = ';';  // 0: a space
+    bool compact_fields = false;       // fields are not padded to their column widths
+    bool pad_separator = true;         // a space before each time column
+    bool quoted_fields = false;        // CSV text values in double quotes
+    std::string user_name;             // -username: a CSV column, the log2timeline "user"
+    std::string host_name;             // -hostname: a CSV column, the log2timeline "host"
+    std::string program_name;          // the log2timeline "format" names the program
+};
+
+}  // namespace runtrail

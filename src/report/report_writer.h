@@ -1,0 +1,54 @@
+// The report writers. One writer is made per run for the output form the settings name; it gets
+// each reported file's facts and record and appends that file's report to a text. What belongs to
+// the run (whether the column header is written, the columns the first file declared) lives in
+// the writer; the settings and records are never changed.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "file_facts.h"
+#include "prefetch_record.h"
+#include "report_settings.h"
+
+namespace runtrail {
+
+class report_writer {
+public:
+    explicit report_writer(const report_settings& settings) : settings_(settings) {}
+    virtual ~report_writer() = default;
+    report_writer(const report_writer&) = delete;
+    report_writer& operator=(const report_writer&) = delete;
+
+    // Appends one file's report to `out`; before the run's first report, the form's column header.
+    void write(const file_facts& file, const prefetch_record& record, std::string& out) {
+        if (!started_) {
+            start(file, out);
+            started_ = true;
+        }
+        render(file, record, out);
+    }
+    // True once the first report has been written: render() then needs no more run state.
+    bool started() const { return started_; }
+
+    // One file's report alone. Reads nothing but its arguments, the settings and the layout fixed
+    // by the first report, so once started() it may run for several files at once.
+    virtual void render(const file_facts& file, const prefetch_record& record, std::string& out) const = 0;
+
+protected:
+    // Before the first report: the column header, and whatever the first file decides for the run.
+    virtual void start(const file_facts& first, std::string& out) {
+        (void)first;
+        (void)out;
+    }
+
+    const report_settings settings_;
+
+private:
+    bool started_ = false;
+};
+
+// The writer of the form the settings name.
+std::unique_ptr<report_writer> make_report_writer(const report_settings& settings);
+
+}  // namespace runtrail

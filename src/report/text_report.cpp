@@ -1,0 +1,54 @@
+#include "text_report.h"
+
+#include "field_text.h"
+#include "report_format.h"
+
+namespace runtrail {
+namespace {
+
+// "001", "012", "1234": at least three digits.
+std::string entry_number(size_t n) {
+    std::string digits = std::to_string(n);
+    if (digits.size() < 3) digits.insert(0, 3 - digits.size(), '0');
+    return digits;
+}
+
+// Names come from the file: a crafted one must not forge report lines.
+std::string one_line(std::string text) {
+    mark_line_breaks(text);
+    return text;
+}
+
+}  // namespace
+
+void text_report::render(const file_facts& file, const prefetch_record& record, std::string& out) const {
+    const time_format& times = settings_.times;
+    out += "Analyzing file: " + one_line(file.path) + "\n";
+    // The prefetch file's own times: whole seconds.
+    out += "modified:       " + times.text_whole_seconds(file.modified) + "\n";
+    out += "accessed:       " + times.text_whole_seconds(file.accessed) + "\n";
+    out += "stats changed   " + times.text_whole_seconds(file.changed) + "\n";
+    out += "\n";
+    out += "target file:    " + one_line(record.exe_name) + ", run " + std::to_string(record.run_count) + " times\n";
+    out += "Last run:       " + times.text(record.last_run) + "\n";
+    for (uint64_t t : record.earlier_runs) out += "Prev run:       " + times.text(t) + "\n";
+    out += "path:           " + one_line(record.target_path) + "\n";
+
+    out += "\n --------- files mapped --------- \n\n\n";
+    size_t n = 0;
+    for (const std::string& name : record.modules) out += entry_number(++n) + " : " + one_line(name) + "\n";
+
+    out += "\n --------- directories mapped --------- \n\n\n";
+    for (const volume_record& volume : record.volumes) {
+        out += "vol path:     " + one_line(volume.device_path) + "\n";
+        out += "time created: " + times.text(volume.created) + "\n";
+        out += "serial num:   " + volume_serial_text(volume.serial) + "\n";
+        out += "\n";
+        size_t d = 0;
+        for (const std::string& directory : volume.directories)
+            out += entry_number(++d) + " : " + one_line(directory) + "\n";
+        out += "\n";
+    }
+}
+
+}  // namespace runtrail

@@ -1,0 +1,28 @@
+// Whole-file reads of input files, and the file-system facts that go with them.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace runtrail {
+
+// What the file system says about a file: its size and its three times as FILETIMEs (to the
+// 100 ns, all 64 bits of the seconds kept).
+struct file_stats {
+    uint64_t size = 0;
+    uint64_t modified = 0;
+    uint64_t accessed = 0;
+    uint64_t changed = 0;  // the inode's last status change
+};
+
+// Reads the regular file at `path` (trailing '/' and '\' ignored), at most `cap` bytes of it, into
+// buffer[0, length). The buffer only grows, so a run over many files allocates for the largest
+// one alone. `stats` are taken from the file that was read, after the read. Fails (length 0) for
+// an empty path, a file that cannot be opened, anything but a regular file (directory, device,
+// FIFO, socket), an empty file, or a read error.
+bool read_file(const std::string& path, uint64_t cap, std::vector<uint8_t>& buffer, size_t& length,
+               file_stats& stats);
+
+}  // namespace runtrail

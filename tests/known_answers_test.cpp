@@ -1,0 +1,91 @@
+// What the parser reads from files, held against answers read from the bytes: every real file of
+// tests/data (tests/data/answers), and images built here for what no real file shows.
+#include <sstream>
+
+#include "prefetch_parser.h"
+#include "test_support.h"
+
+namespace runtrail::test {
+namespace {
+
+// A record in the line format of tests/data/answers.
+std::string answer_lines(const prefetch_record& r) {
+    std::ostringstream out;
+    char hash[9];
+    std::snprintf(hash, sizeof hash, "%08X", r.prefetch_hash);
+    out << "version " << r.version << "\nexe_name " << r.exe_name << "\nprefetch_hash " << hash << "\nrun_count "
+        << r.run_count << "\nlast_run " << r.last_run << "\n";
+    for (uint64_t t : r.earlier_runs) out << "earlier_run " << t << "\n";
+    out << "target_path " << r.target_path << "\n";
+    for (const std::string& m : r.modules) out << "module " << m << "\n";
+    for (const volume_record& v : r.volumes) {
+        char serial[9];
+        std::snprintf(serial, sizeof serial, "%08x", v.serial);
+        out << "volume " << v.device_path << "\nvolume_serial " << serial << "\nvolume_created " << v.created << "\n";
+        for (const std::string& d : v.directories) out << "directory " << d << "\n";
+    }
+    return out.str();
+}
+
+TEST(KnownAnswers, EveryRealFileParsesToTheFactsReadFromItsBytes) {
+    const std::vector<std::string> files = real_files();
+    ASSERT_EQ(files.size(), 59u);
+    for (const std::string& file : files) {
+        const loaded_file f = load_real_file(file);
+        ASSERT_EQ(f.result, load_result::loaded) << file;
+        EXPECT_EQ(answer_lines(f.record), read_text(data_path("answers/" + file + ".txt"))) << file;
+    }
+    EXPECT_EQ(load_real_file("Bad/notAPrefetch.pf").result, load_result::not_prefetch);
+}
+
+// A version 26 image of `size` bytes: header, eight run-time slots, no strings and no volumes.
+std::vector<uint8_t> v26_image(size_t size = 0x400) {
+    std::vector<uint8_t> image(size, 0);
+    put<uint32_t>(image, 0x00, 26);
+    std::memcpy(image.data() + 4, "SCCA", 4);
+    put<uint32_t>(image, 0x0C, static_cast<uint32_t>(size));
+    put<uint32_t>(image, 0x64, static_cast<uint32_t>(size));
+    put<uint32_t>(image, 0x6C, static_cast<uint32_t>(size));
+    return image;
+}
+
+TEST(KnownAnswers, LastRunIsTheLargestSlotAndNoEarlierRunIsLost) {
+    // Slots out of order: the latest in slot 3, slot 1 an earlier run, one slot repeated.
+    std::vector<uint8_t> image = v26_image();
+    const uint64_t slots[8] = {500, 900, 700, 0, 100, 900, 0, 300};
+    for (size_t i = 0; i < 8; ++i) put<uint64_t>(image, 0x80 + 8 * i, slots[i]);
+    put<uint32_t>(image, 0xD0, 6);
+    const auto r = parse_prefetch_image({image.data(), image.size()});
+    ASSERT_TRUE(r);
+    EXPECT_EQ(r->run_count, 6u);
+    EXPECT_EQ(r->last_run, 900u);
+    EXPECT_EQ(r->earlier_runs, (std::vector<uint64_t>{100, 300, 500, 700, 900}));
+}
+
+TEST(KnownAnswers, NamesAndImageBoundaries) {
+    // A lone surrogate becomes U+FFFD; a pair becomes one character; the name field holds 30 units.
+    std::vector<uint8_t> image = v26_image();
+    const uint16_t name[] = {'A', 0xD800, 'B', 0xD83D, 0xDE00, 'C'};
+    for (size_t i = 0; i < 6; ++i) put<uint16_t>(image, 0x10 + 2 * i, name[i]);
+    auto r = parse_prefetch_image({image.data(), image.size()});
+    ASSERT_TRUE(r);
+    EXPECT_EQ(r->exe_name, "A\xEF\xBF\xBD" "B\xF0\x9F\x98\x80" "C");
+    EXPECT_EQ(r->target_path, "unk");
+    for (size_t i = 0; i < 30; ++i) put<uint16_t>(image, 0x10 + 2 * i, 'N');
+    EXPECT_EQ(parse_prefetch_image({image.data(), image.size()})->exe_name, std::string(30, 'N'));
+
+    // 228 bytes is the smallest image; the strings and volumes may start at its very end, not past it.
+    image = v26_image(228);
+    EXPECT_TRUE(parse_prefetch_image({image.data(), image.size()}));
+    EXPECT_FALSE(parse_prefetch_image({image.data(), 227}));
+    put<uint32_t>(image, 0x64, 229);
+    EXPECT_FALSE(parse_prefetch_image({image.data(), image.size()}));
+    image = v26_image(228);
+    put<uint32_t>(image, 0x6C, 229);
+    EXPECT_FALSE(parse_prefetch_image({image.data(), image.size()}));
+    image[4] = 'X';
+    EXPECT_FALSE(parse_prefetch_image({image.data(), image.size()}));
+}
+
+}  // namespace
+}  // namespace runtrail::test

@@ -1,0 +1,134 @@
+// Shared by the tests: the real files of tests/data, the per-file chain with pinned file times,
+// little-endian edits of test images, and runs of the built program.
+#pragma once
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "options.h"
+#include "prefetch_file.h"
+#include "report_writer.h"
+
+namespace runtrail::test {
+
+namespace fs = std::filesystem;
+
+inline std::string data_path(const std::string& relative) { return std::string(RUNTRAIL_TEST_DATA) + "/" + relative; }
+
+inline std::string read_text(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+inline std::vector<uint8_t> read_bytes(const std::string& path) {
+    const std::string text = read_text(path);
+    return {text.begin(), text.end()};
+}
+inline void write_file(const std::string& path, const std::string& bytes) {
+    std::ofstream(path, std::ios::binary) << bytes;
+}
+
+// Every real prefetch file of tests/data (relative paths, sorted), the one that is not one left out.
+inline std::vector<std::string> real_files() {
+    std::vector<std::string> files;
+    for (const auto& e : fs::recursive_directory_iterator(RUNTRAIL_TEST_DATA))
+        if (e.path().extension() == ".pf" && e.path().parent_path().filename() != "Bad")
+            files.push_back(fs::relative(e.path(), RUNTRAIL_TEST_DATA).string());
+    std::sort(files.begin(), files.end());
+    return files;
+}
+
+// File-system times as if the file had been copied at known moments (the copy on disk has times
+// of its own, which differ from machine to machine).
+constexpr uint64_t k_pinned_modified = 132593079671234567ULL;  // 2021-03-04 05:06:07.1234567
+constexpr uint64_t k_pinned_accessed = 132962944899876543ULL;  // 2022-05-06 07:08:09.9876543
+constexpr uint64_t k_pinned_changed = 133332810115000000ULL;   // 2023-07-08 09:10:11.5
+
+struct loaded_file {
+    load_result result = load_result::unreadable;
+    file_facts facts;
+    prefetch_record record;
+};
+
+// A file of tests/data through the per-file chain, its facts named by its relative path and its
+// times pinned.
+inline loaded_file load_real_file(const std::string& relative) {
+    static prefetch_file_buffers buffers;
+    loaded_file f;
+    f.result = load_prefetch_file(data_path(relative), buffers, f.facts, f.record);
+    f.facts.path = relative;
+    f.facts.name = file_name_of(relative);
+    f.facts.modified = k_pinned_modified;
+    f.facts.accessed = k_pinned_accessed;
+    f.facts.changed = k_pinned_changed;
+    return f;
+}
+
+// The settings a command line gives ("x.pf" is added unless the options name their own input).
+inline run_settings settings_of(std::vector<std::string> options) {
+    options.insert(options.begin(), "runtrail");
+    if (std::find(options.begin(), options.end(), "-pipe") == options.end() &&
+        std::find(options.begin(), options.end(), "-enumdir") == options.end())
+        options.push_back("x.pf");
+    const command_line parsed = parse_command_line(options);
+    EXPECT_EQ(parsed.result, command_line::outcome::run) << parsed.error;
+    return parsed.settings;
+}
+
+// Little-endian writes into a test image.
+template <typename T>
+void put(std::vector<uint8_t>& image, size_t at, T value) {
+    ASSERT_LE(at + sizeof(T), image.size()) << "test image write past its end";
+    std::memcpy(image.data() + at, &value, sizeof(T));
+}
+
+struct tool_result {
+    int status = -1;
+    std::string out, err;
+};
+
+// The built program with `args`, `input` on standard input; standard output and error captured
+// through files in `work` (a directory that exists).
+inline tool_result run_tool(const std::vector<std::string>& args, const std::string& input = "",
+                            const std::string& work = fs::temp_directory_path().string()) {
+    const std::string in_path = work + "/rt_stdin", out_path = work + "/rt_stdout", err_path = work + "/rt_stderr";
+    write_file(in_path, input);
+    const pid_t child = fork();
+    if (child == 0) {
+        dup2(open(in_path.c_str(), O_RDONLY), 0);
+        dup2(open(out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600), 1);
+        dup2(open(err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600), 2);
+        std::vector<char*> argv{const_cast<char*>(RUNTRAIL_BINARY)};
+        for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+        argv.push_back(nullptr);
+        execv(RUNTRAIL_BINARY, argv.data());
+        _exit(127);
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    tool_result r{WIFEXITED(status) ? WEXITSTATUS(status) : -1, read_text(out_path), read_text(err_path)};
+    fs::remove(in_path), fs::remove(out_path), fs::remove(err_path);
+    return r;
+}
+
+// A directory of its own for one test, removed with it.
+struct scratch_dir {
+    std::string path;
+    scratch_dir() {
+        std::string pattern = (fs::temp_directory_path() / "runtrail_testXXXXXX").string();
+        path = mkdtemp(pattern.data());
+    }
+    ~scratch_dir() { fs::remove_all(path); }
+    std::string operator/(const std::string& name) const { return path + "/" + name; }
+};
+
+}  // namespace runtrail::test
