@@ -1,7 +1,7 @@
 #include "options.h"
 
 #include <algorithm>
-#include <cstdlib>
+#include <climits>
 #include <optional>
 
 #include "ascii_text.h"
@@ -36,7 +36,7 @@ struct collected {
     bool profile = false;
     bool append = false;
     std::string walk_root;
-    std::string walk_depth;
+    std::optional<std::string> walk_depth;
     std::optional<std::string> csv_separator;
     std::optional<std::string> out;
     std::optional<std::string> outfile;
@@ -199,21 +199,20 @@ report_settings derive_report_settings(const collected& c, const std::string& pr
     return r;
 }
 
-// -num_subdirs: decimal, "0x" hexadecimal, "o" octal, or a quoted character; anything else is 0.
-uint32_t walk_depth_of(const std::string& value) {
-    std::string text = value;
-    trim_blanks(text);
-    if (text.empty()) return 0;
-    const std::string folded = lower_ascii(text);
-    auto number = [&text](size_t from, int base) {
-        return from >= text.size() ? 0u : static_cast<uint32_t>(std::strtoull(text.c_str() + from, nullptr, base));
-    };
-    if (folded.size() > 1 && folded[1] == 'x') return number(2, 16);
-    if (folded[0] == 'x') return number(1, 16);
-    if (folded[0] == 'o') return number(1, 8);
-    if (folded[0] == '-' || folded[0] == '+' || (folded[0] >= '0' && folded[0] <= '9')) return number(0, 10);
-    if (text.size() == 3 && text[0] == '\'' && text[2] == '\'') return static_cast<unsigned char>(text[1]);
-    return 0;
+// The deepest walk -num_subdirs accepts. A directory n levels below the root has a path of at least
+// 2n bytes ("x/" per level), so no deeper level fits within the system's path limit.
+constexpr uint32_t k_deepest_walk = PATH_MAX / 2;
+
+// -num_subdirs: a whole number of levels, from 0 to k_deepest_walk; nothing for anything else.
+std::optional<uint32_t> walk_depth_of(const std::string& value) {
+    if (value.empty()) return std::nullopt;
+    uint32_t depth = 0;
+    for (char c : value) {
+        if (c < '0' || c > '9') return std::nullopt;
+        depth = depth * 10 + static_cast<uint32_t>(c - '0');
+        if (depth > k_deepest_walk) return std::nullopt;
+    }
+    return depth;
 }
 
 std::string joined_command_line(const std::vector<std::string>& args) {
@@ -299,11 +298,18 @@ command_line parse_command_line(const std::vector<std::string>& args) {
         s.append_results = c.append;
     }
 
+    if (c.walk_depth) {
+        const std::optional<uint32_t> depth = walk_depth_of(*c.walk_depth);
+        if (!depth)
+            return fail("invalid -num_subdirs value: " + *c.walk_depth + " (a whole number from 0 to " +
+                            std::to_string(k_deepest_walk) + ")",
+                        false, false);
+        s.walk_depth = *depth;
+    }
     if (c.pipe || c.walk) {
         // With both, the names come from standard input.
         s.input = c.pipe ? input_mode::standard_input : input_mode::directory_walk;
         s.walk_root = c.walk_root;
-        s.walk_depth = walk_depth_of(c.walk_depth);
         if (!c.names.empty()) return fail("unexpected argument: " + c.names.front(), true, false);
     } else {
         if (c.names.empty()) return fail("no prefetch file named", true, false);
