@@ -5,6 +5,42 @@
 namespace runtrail::test {
 namespace {
 
+const std::string k_real = data_path("Win7/CMD.EXE-4A81B364.pf");
+
+// The program with its standard streams kept in the test's own directory, so that tests running at
+// the same time never share them.
+tool_result run_in(const scratch_dir& dir, const std::vector<std::string>& args, const std::string& input = "") {
+    return run_tool(args, input, dir.path);
+}
+
+TEST(Evidence, ControlCodesFromAFileOrItsNameAreShownAsEscapesInEveryForm) {
+    scratch_dir dir;
+    // ESC ] 0 ; x BEL retitles a terminal; DEL, the C1 code CSI (U+009B), then real characters.
+    const std::u16string exe = u"C\x1b]0;x\x07" u"D\x7f\x9b" u"E\u00e9\u20ac";
+    std::string bytes = read_text(k_real);
+    for (size_t i = 0; i <= exe.size(); ++i) {
+        const char16_t unit = i < exe.size() ? exe[i] : 0;
+        bytes[0x10 + 2 * i] = static_cast<char>(unit & 0xFF);
+        bytes[0x11 + 2 * i] = static_cast<char>(unit >> 8);
+    }
+    const std::string file = dir / "n\x1b[2J\x07.pf";
+    write_file(file, bytes);
+    const std::string shown_exe = "C[0x1B]]0;x[0x07]D[0x7F][0x9B]E\u00e9\u20ac", shown_file = "n[0x1B][2J[0x07].pf";
+    for (const char* form : {"-longform", "-csv", "-csvl2t", "-bodyfile"}) {
+        const tool_result r = run_in(dir, {file, form});
+        EXPECT_EQ(r.status, 0) << form;
+        EXPECT_EQ(r.out.find_first_of("\x1b\x07\x7f\x9b"), std::string::npos) << form;  // C1 CSI is C2 9B
+        EXPECT_NE(r.out.find(shown_file), std::string::npos) << form;
+        if (std::string(form) != "-bodyfile") {
+            EXPECT_NE(r.out.find(shown_exe), std::string::npos) << form;
+        }
+    }
+    const std::string junk = dir / "j\x1b]0;x\x07\x9b.pf";
+    write_file(junk, "not a prefetch file");
+    EXPECT_EQ(run_in(dir, {"-pipe"}, junk + "\n").err, "prob parsing file " + dir / "j[0x1B]]0;x[0x07][0x9B].pf" +
+                                                         "\nruntrail: 1 file: 0 reported, 1 skipped\n");
+}
+
 TEST(Evidence, WalkDepthIsAWholeNumberWithinThePathLimit) {
     for (const std::string bad : {"abc", "4294967296", "-1", "0x10", "2049", " 3", ""}) {
         const command_line c = parse_command_line({"runtrail", "-enumdir", "d", "-num_subdirs", bad});

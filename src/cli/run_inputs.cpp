@@ -5,6 +5,7 @@
 
 #include "directory_walk.h"
 #include "env_expansion.h"
+#include "field_text.h"
 #include "prefetch_file.h"
 #include "stdin_names.h"
 
@@ -36,17 +37,19 @@ public:
             log_.line("output_prefetch_entry: exception caught");
             return false;
         }
-        skipped(loaded == load_result::unreadable ? "prob reading file %s\n" : "prob parsing file %s\n", path);
+        skipped((loaded == load_result::unreadable ? "prob reading file " : "prob parsing file ") + path);
         return false;
     }
 
 private:
     // The message for a skipped file, on a line of its own (the status line, when one is showing,
     // is erased first); -quiet silences it.
-    void skipped(const char* format, const std::string& path) {
+    void skipped(std::string message) {
         if (settings_.quiet) return;
         if (progress_) progress_->hide();
-        std::fprintf(stderr, format, path.c_str());
+        // The name may come from the file system or a crafted list: it must not drive the terminal.
+        make_printable(message);
+        std::fprintf(stderr, "%s\n", message.c_str());
     }
 
     const run_settings& settings_;

@@ -1,6 +1,7 @@
 #include "usage.h"
 
 #include "ascii_text.h"
+#include "field_text.h"
 
 namespace runtrail {
 namespace {
@@ -62,10 +63,13 @@ std::string header_block(const std::vector<std::string>& args) {
     }
     for (size_t i = 0; i < args.size(); ++i) {
         if (i) text += ' ';
-        if (args[i].find(' ') != std::string::npos)
-            text += '\'' + args[i] + '\'';
+        // A shell pattern may have put a crafted file name here.
+        std::string arg = args[i];
+        make_printable(arg);
+        if (arg.find(' ') != std::string::npos)
+            text += '\'' + arg + '\'';
         else
-            text += args[i];
+            text += arg;
     }
     text += '"';
     return text;

@@ -3,6 +3,73 @@
 #include <algorithm>
 
 namespace runtrail {
+namespace {
+
+constexpr unsigned char k_first_printable = 0x20;
+constexpr unsigned char k_delete = 0x7F;
+constexpr unsigned char k_last_c1 = 0x9F;
+// C1 codes in UTF-8: this lead byte, then 0x80 to 0x9F.
+constexpr unsigned char k_c1_lead = 0xC2;
+
+bool is_control_byte(unsigned char b) {
+    return (b < k_first_printable && b != '\r' && b != '\n') || (b >= k_delete && b <= k_last_c1);
+}
+
+void append_escape(std::string& out, unsigned char code) {
+    static constexpr char k_hex_digits[] = "0123456789ABCDEF";
+    out += "[0x";
+    out.push_back(k_hex_digits[code >> 4]);
+    out.push_back(k_hex_digits[code & 0xF]);
+    out.push_back(']');
+}
+
+// Length of the UTF-8 sequence that starts at `at`, judged by its form alone (a lead byte, then
+// the continuation bytes it announces): 1 for an ASCII byte, 0 for a byte that starts none.
+size_t sequence_length(const std::string& text, size_t at) {
+    const auto lead = static_cast<unsigned char>(text[at]);
+    if (lead < 0x80) return 1;
+    size_t length = 0;
+    if (lead >= 0xC0 && lead <= 0xDF)
+        length = 2;
+    else if (lead >= 0xE0 && lead <= 0xEF)
+        length = 3;
+    else if (lead >= 0xF0 && lead <= 0xF7)
+        length = 4;
+    if (length == 0 || at + length > text.size()) return 0;
+    for (size_t i = 1; i < length; ++i)
+        if ((static_cast<unsigned char>(text[at + i]) & 0xC0) != 0x80) return 0;
+    return length;
+}
+
+// Every control code but CR and LF as a visible escape.
+void show_control_codes(std::string& text) {
+    // Nearly every value holds no byte that could be one; one plain pass says so.
+    if (std::none_of(text.begin(), text.end(), [](char c) { return is_control_byte(static_cast<unsigned char>(c)); }))
+        return;
+    std::string out;
+    out.reserve(text.size() + 16);
+    for (size_t i = 0; i < text.size();) {
+        const auto b = static_cast<unsigned char>(text[i]);
+        const size_t length = sequence_length(text, i);
+        if (length <= 1) {  // ASCII, or a stray byte outside any sequence
+            if (is_control_byte(b))
+                append_escape(out, b);
+            else
+                out.push_back(text[i]);
+            ++i;
+            continue;
+        }
+        const auto second = static_cast<unsigned char>(text[i + 1]);
+        if (b == k_c1_lead && second <= k_last_c1)
+            append_escape(out, second);
+        else
+            out.append(text, i, length);
+        i += length;
+    }
+    text.swap(out);
+}
+
+}  // namespace
 
 void mark_line_breaks(std::string& text) {
     // Nearly every value has no line break; one plain pass says so.
@@ -32,6 +99,11 @@ void mark_line_breaks(std::string& text) {
     text.swap(out);
 }
 
+void make_printable(std::string& text) {
+    mark_line_breaks(text);
+    show_control_codes(text);
+}
+
 field_guard::field_guard(std::string separator, char sep_char, char replacement)
     : sep_char_(sep_char), replacement_(replacement != 0 ? replacement : ' ') {
     // A separator of spaces only (or none) cannot be protected this way and is left to padding.
@@ -51,7 +123,7 @@ void field_guard::break_separator(std::string& value) const {
 
 void field_guard::protect_quoted(std::string& value) const {
     if (sep_char_ != 0) std::replace(value.begin(), value.end(), sep_char_, replacement_);
-    mark_line_breaks(value);
+    make_printable(value);
 }
 
 void field_guard::protect(std::string& value) const {

@@ -13,9 +13,9 @@ std::string entry_number(size_t n) {
     return digits;
 }
 
-// Names come from the file: a crafted one must not forge report lines.
+// Names come from the file: a crafted one must not forge report lines or drive the terminal.
 std::string one_line(std::string text) {
-    mark_line_breaks(text);
+    make_printable(text);
     return text;
 }
 
