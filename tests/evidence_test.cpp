@@ -13,6 +13,24 @@ tool_result run_in(const scratch_dir& dir, const std::vector<std::string>& args,
     return run_tool(args, input, dir.path);
 }
 
+// dir/walk, holding a copy of a real file as e.pf.
+std::string walk_with_real_file(const scratch_dir& dir) {
+    fs::create_directory(dir / "walk");
+    write_file(dir / "walk/e.pf", read_text(k_real));
+    return dir / "walk";
+}
+
+TEST(Evidence, PercentReferencesAreExpandedOnlyInNamesTypedOnTheCommandLine) {
+    scratch_dir dir;
+    const std::string walk = walk_with_real_file(dir);
+    write_file(walk + "/a%RT_EVIDENCE_NAME%.pf", read_text(k_real));  // the file system's name, not a pattern
+    setenv("RT_EVIDENCE_DIR", walk.c_str(), 1);
+    setenv("RT_EVIDENCE_NAME", "elsewhere", 1);
+    EXPECT_EQ(run_in(dir, {"-pipe", "-csv"}, "%RT_EVIDENCE_DIR%/e.pf\n").err,
+              "prob reading file %RT_EVIDENCE_DIR%/e.pf\nruntrail: 1 file: 0 reported, 1 skipped\n");
+    EXPECT_EQ(run_in(dir, {"-enumdir", walk, "-csv"}).err, "runtrail: 2 files: 2 reported, 0 skipped\n");
+}
+
 TEST(Evidence, ControlCodesFromAFileOrItsNameAreShownAsEscapesInEveryForm) {
     scratch_dir dir;
     // ESC ] 0 ; x BEL retitles a terminal; DEL, the C1 code CSI (U+009B), then real characters.

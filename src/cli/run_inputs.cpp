@@ -4,7 +4,6 @@
 #include <memory>
 
 #include "directory_walk.h"
-#include "env_expansion.h"
 #include "field_text.h"
 #include "prefetch_file.h"
 #include "stdin_names.h"
@@ -90,11 +89,11 @@ bool run_inputs(const run_settings& settings, report_writer& writer, report_outp
 
     bool result = false;
     std::string name;
+    // Names from standard input or the walk are data: they are opened as they are, never expanded.
     while (names->next(name)) {
         if (name.empty() || !name_passes(name, settings)) continue;
-        const std::string path = expand_env_vars(name);
-        log.line(path);
-        result = files.handle(path);
+        log.line(name);
+        result = files.handle(name);
         if (progress) progress->file_done(result);
         if (separators && result) output.write(k_separator_line);
     }
