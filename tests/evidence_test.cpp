@@ -6,6 +6,7 @@ namespace runtrail::test {
 namespace {
 
 const std::string k_real = data_path("Win7/CMD.EXE-4A81B364.pf");
+const std::string k_real_row = "CMD.EXE-4A81B364.pf,CMD.EXE,";
 
 // The program with its standard streams kept in the test's own directory, so that tests running at
 // the same time never share them.
@@ -18,6 +19,27 @@ std::string walk_with_real_file(const scratch_dir& dir) {
     fs::create_directory(dir / "walk");
     write_file(dir / "walk/e.pf", read_text(k_real));
     return dir / "walk";
+}
+
+size_t count_of(const std::string& text, const std::string& part) {
+    size_t n = 0;
+    for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
+    return n;
+}
+
+TEST(Evidence, PipedLineTooLongOrHoldingANulByteIsOneSkippedNameAndNoPartOfItIsOpened) {
+    scratch_dir dir;
+    // Read in pieces, this line's last piece would name a real file.
+    const std::string crafted = std::string(4095 * 256, 'a') + k_real;
+    const std::string longest(PATH_MAX - 1, 'b'), too_long(PATH_MAX, 'c');
+    const std::string lines = crafted + "\n" + std::string("x\0y.pf\n", 7) + longest + "\r\n" + too_long + "\n";
+    const tool_result r = run_in(dir, {"-pipe", "-csv"}, lines + k_real + "\n");
+    EXPECT_EQ(r.err, "prob reading line 1 of standard input: name too long\n"
+                     "prob reading line 2 of standard input: name holds a NUL byte\n"
+                     "prob reading file " + longest + "\n"
+                     "prob reading line 4 of standard input: name too long\n"
+                     "runtrail: 5 files: 1 reported, 4 skipped\n");
+    EXPECT_EQ(count_of(r.out, k_real_row), 1u);
 }
 
 TEST(Evidence, PercentReferencesAreExpandedOnlyInNamesTypedOnTheCommandLine) {
@@ -57,6 +79,22 @@ TEST(Evidence, ControlCodesFromAFileOrItsNameAreShownAsEscapesInEveryForm) {
     write_file(junk, "not a prefetch file");
     EXPECT_EQ(run_in(dir, {"-pipe"}, junk + "\n").err, "prob parsing file " + dir / "j[0x1B]]0;x[0x07][0x9B].pf" +
                                                          "\nruntrail: 1 file: 0 reported, 1 skipped\n");
+}
+
+TEST(Evidence, DirectoryThatCannotBeListedIsSaidAndCountedAndAnUnlistableRootFailsTheRun) {
+    scratch_dir dir;
+    const tool_result missing = run_in(dir, {"-enumdir", dir / "no/such/root", "-csv", "-quiet"});
+    EXPECT_EQ(missing.status, 255);
+    EXPECT_EQ(missing.err, "prob reading directory " + dir / "no/such/root" + "\n");
+    if (geteuid() == 0) GTEST_SKIP() << "running as root, which lists every directory: no unreadable one can be made";
+    const std::string walk = walk_with_real_file(dir), locked = walk + "/locked";
+    fs::create_directory(locked);
+    write_file(locked + "/hidden.pf", read_text(k_real));
+    fs::permissions(locked, fs::perms::none);
+    const tool_result r = run_in(dir, {"-enumdir", walk, "-num_subdirs", "1", "-csv"});
+    fs::permissions(locked, fs::perms::owner_all);
+    EXPECT_NE(r.err.find("prob reading directory " + locked + "/\n"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("runtrail: 2 files: 1 reported, 1 skipped\n"), std::string::npos) << r.err;
 }
 
 TEST(Evidence, WalkDepthIsAWholeNumberWithinThePathLimit) {

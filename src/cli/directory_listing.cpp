@@ -2,6 +2,7 @@
 
 #include <sys/stat.h>
 
+#include <cerrno>
 #include <cstring>
 
 #include "ascii_text.h"
@@ -24,6 +25,7 @@ bool has_long_prefix(std::string_view name) {
 
 bool directory_reader::open(const std::string& directory) {
     close();
+    failed_ = false;
     dir_ = ::opendir(directory.c_str());
     if (!dir_) return false;
     directory_ = directory;
@@ -37,6 +39,7 @@ void directory_reader::close() {
 
 bool directory_reader::next(std::string& full_path, std::string_view& name, bool& is_directory) {
     if (!dir_) return false;
+    errno = 0;  // readdir tells its end from an error only through errno
     while (const dirent* entry = ::readdir(dir_)) {
         if (is_dot_entry(entry->d_name)) continue;
         full_path.assign(directory_);
@@ -54,6 +57,7 @@ bool directory_reader::next(std::string& full_path, std::string_view& name, bool
         }
         return true;
     }
+    failed_ = errno != 0;
     close();
     return false;
 }
@@ -78,7 +82,7 @@ bool glob_match(std::string_view pattern, std::string_view name) {
     return p == pattern.size();
 }
 
-std::vector<std::string> expand_star_dirs(const std::string& directory) {
+std::vector<std::string> expand_star_dirs(const std::string& directory, std::vector<std::string>& unlisted) {
     std::vector<std::string> done;
     if (directory.find('*') == std::string::npos) {
         done.push_back(directory);
@@ -105,7 +109,11 @@ std::vector<std::string> expand_star_dirs(const std::string& directory) {
             bool is_dir = false;
             for (const auto& p : prefixes) {
                 directory_reader reader;
-                if (!reader.open(p.empty() ? std::string("./") : p)) continue;
+                const std::string parent = p.empty() ? std::string("./") : p;
+                if (!reader.open(parent)) {
+                    unlisted.push_back(parent);
+                    continue;
+                }
                 while (reader.next(full, name, is_dir)) {
                     if (!is_dir || !glob_match(component, name)) continue;
                     next.push_back(p + std::string(name) + k_path_separator);

@@ -26,11 +26,14 @@ public:
     bool open(const std::string& directory);
     // The next entry: full path (directory + name), name, and whether it is a directory.
     bool next(std::string& full_path, std::string_view& name, bool& is_directory);
+    // The listing ended on a read error rather than at its end.
+    bool failed() const { return failed_; }
     void close();
 
 private:
     DIR* dir_ = nullptr;
     std::string directory_;
+    bool failed_ = false;
 };
 
 // Shell-style match where '*' stands for any run of characters (also none); everything else is
@@ -39,8 +42,9 @@ bool glob_match(std::string_view pattern, std::string_view name);
 
 // Expands every path component holding '*' against the subdirectories found there (a lone "*"
 // matches every subdirectory). `directory` ends with the separator; so do the results, in listing
-// order. Components that match no directory, or parents that cannot be opened, drop the path.
-std::vector<std::string> expand_star_dirs(const std::string& directory);
+// order. Components that match no directory drop the path, and so do parents that cannot be
+// opened, which are added to `unlisted`.
+std::vector<std::string> expand_star_dirs(const std::string& directory, std::vector<std::string>& unlisted);
 
 // Removes the Windows extended-length prefix \\?\ unless it introduces a \\?\GLOBALROOT device path.
 void strip_long_prefix(std::string& name);

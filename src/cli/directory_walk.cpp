@@ -3,14 +3,19 @@
 #include "directory_listing.h"
 
 namespace runtrail {
+namespace {
+
+constexpr const char* k_unlisted_message = "prob reading directory ";
+
+}  // namespace
 
 directory_walk::directory_walk(std::string root, uint32_t max_depth) : root_(std::move(root)), max_depth_(max_depth) {
     strip_long_prefix(root_);
 }
 
-void directory_walk::expand_root() {
+bool directory_walk::expand_root() {
     root_pending_ = false;
-    if (root_.empty()) return;
+    if (root_.empty()) return false;
     std::string parent = root_;
     std::string last_pattern;
     if (parent.back() != k_path_separator) {
@@ -24,17 +29,25 @@ void directory_walk::expand_root() {
             parent.push_back(k_path_separator);
         }
     }
-    const std::vector<std::string> roots = expand_star_dirs(parent);
+    const std::vector<std::string> roots = expand_star_dirs(parent, unlisted_dirs_);
     if (last_pattern.empty()) {
+        // A root named without '*' is opened at once: a run over a root that cannot be listed fails
+        // before it starts.
+        if (parent.find('*') == std::string::npos && !directory_reader().open(parent)) return false;
         for (const auto& dir : roots) pending_dirs_.emplace_back(dir, 0);
-        return;
+        return !roots.empty();
     }
+    bool listed = false;
     std::string full;
     std::string_view name;
     bool is_dir = false;
     for (const auto& dir : roots) {
         directory_reader reader;
-        if (!reader.open(dir)) continue;
+        if (!reader.open(dir)) {
+            unlisted_dirs_.push_back(dir);
+            continue;
+        }
+        listed = true;
         current_directory_ = dir;
         while (reader.next(full, name, is_dir)) {
             if (!glob_match(last_pattern, name)) continue;
@@ -43,12 +56,14 @@ void directory_walk::expand_root() {
             else
                 pending_files_.push_back(full);
         }
+        if (reader.failed()) unlisted_dirs_.push_back(dir);
     }
+    return listed;
 }
 
-void directory_walk::list_directory(const std::string& directory, uint32_t depth) {
+bool directory_walk::list_directory(const std::string& directory, uint32_t depth) {
     directory_reader reader;
-    if (!reader.open(directory)) return;  // missing, unreadable or not a directory: skipped quietly
+    if (!reader.open(directory)) return false;  // missing, unreadable, a path too long, not a directory
     current_directory_ = directory;
     std::string full;
     std::string_view name;
@@ -62,27 +77,37 @@ void directory_walk::list_directory(const std::string& directory, uint32_t depth
             pending_files_.push_back(full);
         }
     }
+    return !reader.failed();
 }
 
 bool directory_walk::next(std::string& name) {
+    name.clear();
+    problem_.clear();
     for (;;) {
+        if (!unlisted_dirs_.empty()) {
+            problem_ = k_unlisted_message + unlisted_dirs_.back();
+            unlisted_dirs_.pop_back();
+            return true;
+        }
         if (!pending_files_.empty()) {
             name = std::move(pending_files_.back());
             pending_files_.pop_back();
             return true;
         }
         if (root_pending_) {
-            expand_root();
+            if (!expand_root()) {
+                unlisted_dirs_.clear();  // the one message is the root's
+                pending_files_.clear();
+                problem_ = k_unlisted_message + root_;
+                return false;
+            }
             continue;
         }
-        if (pending_dirs_.empty()) {
-            name.clear();
-            return false;
-        }
+        if (pending_dirs_.empty()) return false;
         auto [directory, depth] = std::move(pending_dirs_.back());
         pending_dirs_.pop_back();
         strip_long_prefix(directory);
-        list_directory(directory, depth);
+        if (!list_directory(directory, depth)) unlisted_dirs_.push_back(directory);
     }
 }
 

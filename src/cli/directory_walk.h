@@ -5,6 +5,9 @@
 // the most recently pushed directory is listed. So every file of a directory comes out before
 // anything below it, and the walk holds one listing plus the two stacks. Symbolic links are never
 // followed, so the walk cannot loop.
+//
+// A directory that cannot be listed (no permission, a path too long) is one entry with a problem,
+// which the run counts as skipped. When not one root directory can be listed, the walk fails.
 #pragma once
 
 #include <cstdint>
@@ -28,13 +31,16 @@ public:
     const std::string* current_directory() const override { return &current_directory_; }
 
 private:
-    void expand_root();
-    void list_directory(const std::string& directory, uint32_t depth);
+    // False when the root names no directory that can be listed.
+    bool expand_root();
+    // False when the directory cannot be listed.
+    bool list_directory(const std::string& directory, uint32_t depth);
 
     // Paths are kept as the bytes the file system gave, so that a name which is not valid UTF-8 is
     // delivered as it is.
     std::vector<std::pair<std::string, uint32_t>> pending_dirs_;
     std::vector<std::string> pending_files_;
+    std::vector<std::string> unlisted_dirs_;  // waiting to be reported
     std::string root_;
     bool root_pending_ = true;
     uint32_t max_depth_;

@@ -36,21 +36,21 @@ public:
             log_.line("output_prefetch_entry: exception caught");
             return false;
         }
-        skipped((loaded == load_result::unreadable ? "prob reading file " : "prob parsing file ") + path);
+        tell((loaded == load_result::unreadable ? "prob reading file " : "prob parsing file ") + path);
         return false;
     }
 
-private:
-    // The message for a skipped file, on a line of its own (the status line, when one is showing,
-    // is erased first); -quiet silences it.
-    void skipped(std::string message) {
-        if (settings_.quiet) return;
+    // A message about a name or the names, on a line of its own (the status line, when one is
+    // showing, is erased first); -quiet silences it, unless the run cannot go on.
+    void tell(std::string message, bool even_when_quiet = false) {
+        if (settings_.quiet && !even_when_quiet) return;
         if (progress_) progress_->hide();
         // The name may come from the file system or a crafted list: it must not drive the terminal.
         make_printable(message);
         std::fprintf(stderr, "%s\n", message.c_str());
     }
 
+private:
     const run_settings& settings_;
     report_writer& writer_;
     report_output& output_;
@@ -90,8 +90,24 @@ bool run_inputs(const run_settings& settings, report_writer& writer, report_outp
     bool result = false;
     std::string name;
     // Names from standard input or the walk are data: they are opened as they are, never expanded.
-    while (names->next(name)) {
-        if (name.empty() || !name_passes(name, settings)) continue;
+    for (;;) {
+        if (!names->next(name)) {
+            // A source that could not be read at all (a walk root that cannot be listed) fails
+            // the run, -quiet or not.
+            if (!names->problem().empty()) {
+                files.tell(names->problem(), true);
+                result = false;
+            }
+            break;
+        }
+        if (name.empty()) {
+            if (names->problem().empty()) continue;  // a blank line
+            files.tell(names->problem());
+            result = false;
+            if (progress) progress->file_done(false);
+            continue;
+        }
+        if (!name_passes(name, settings)) continue;
         log.line(name);
         result = files.handle(name);
         if (progress) progress->file_done(result);
