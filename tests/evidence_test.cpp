@@ -97,6 +97,19 @@ TEST(Evidence, DirectoryThatCannotBeListedIsSaidAndCountedAndAnUnlistableRootFai
     EXPECT_NE(r.err.find("runtrail: 2 files: 1 reported, 1 skipped\n"), std::string::npos) << r.err;
 }
 
+TEST(Evidence, FirstFailedWriteEndsTheRunAndNoUnwrittenReportCountsAsReported) {
+    scratch_dir dir;
+    // Reports enough to fill the output buffer many times over, then a name that must never be read.
+    std::string names;
+    for (int i = 0; i < 1000; ++i) names += k_real + "\n";
+    const tool_result r =
+        run_in(dir, {"-pipe", "-csvl2t", "-out", "/dev/full"}, names + dir / "after-the-failure.pf\n");
+    EXPECT_EQ(r.status, 255);
+    EXPECT_EQ(count_of(r.err, "prob writing results file: /dev/full\n"), 1u) << r.err;
+    EXPECT_EQ(r.err.find("after-the-failure"), std::string::npos) << "a name was read after the failed write";
+    EXPECT_NE(r.err.find(" files: 0 reported, "), std::string::npos) << r.err;
+}
+
 TEST(Evidence, WalkDepthIsAWholeNumberWithinThePathLimit) {
     for (const std::string bad : {"abc", "4294967296", "-1", "0x10", "2049", " 3", ""}) {
         const command_line c = parse_command_line({"runtrail", "-enumdir", "d", "-num_subdirs", bad});

@@ -91,6 +91,8 @@ int run(const std::vector<std::string>& args) {
             std::fprintf(stderr, "prob writing results file: %s\n", settings.results_path.c_str());
         else
             std::fputs("prob writing to standard output\n", stderr);
+        // Reports that were made but never reached the destination are not reported.
+        if (progress) progress->reports_lost(progress->reported() - output.reports_written());
     }
     if (progress) std::fputs(progress->summary().c_str(), stderr);
     if (settings.profile || log.is_open()) {

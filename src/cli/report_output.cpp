@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 
 namespace runtrail {
@@ -49,26 +50,38 @@ bool report_output::open_file(const std::string& path, bool append) {
     return true;
 }
 
-bool report_output::write_out(const char* data, size_t length) {
+size_t report_output::write_out(const char* data, size_t length) {
     size_t done = 0;
     while (done < length) {
         const ssize_t put = ::write(fd_, data + done, length - done);
         if (put < 0 && errno == EINTR) continue;
-        if (put <= 0) return false;
+        if (put <= 0) break;
         done += static_cast<size_t>(put);
     }
-    return true;
+    return done;
 }
 
-void report_output::write(std::string_view text) {
+void report_output::append(std::string_view text, bool is_report) {
     if (failed_) return;
     buffer_ += text;
+    if (is_report) report_ends_.push_back(buffer_.size());
     if (buffer_.size() >= buffer_limit_) flush();
 }
 
+void report_output::write(std::string_view text) { append(text, false); }
+
+void report_output::write_report(std::string_view report) { append(report, true); }
+
 bool report_output::flush() {
-    if (!failed_ && !buffer_.empty() && !write_out(buffer_.data(), buffer_.size())) failed_ = true;
+    if (!failed_ && !buffer_.empty()) {
+        const size_t done = write_out(buffer_.data(), buffer_.size());
+        // A report counts as written only when all of it reached the destination.
+        reports_written_ += static_cast<uint64_t>(
+            std::upper_bound(report_ends_.begin(), report_ends_.end(), done) - report_ends_.begin());
+        failed_ = done < buffer_.size();
+    }
     buffer_.clear();
+    report_ends_.clear();
     return !failed_;
 }
 

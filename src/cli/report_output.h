@@ -3,8 +3,10 @@
 // written after it, so a report is never left half written twice.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace runtrail {
 
@@ -20,21 +22,29 @@ public:
     // or truncated. False when the path cannot be opened for writing, or names a FIFO or socket.
     bool open_file(const std::string& path, bool append);
 
+    // Text that is no file's report: the header block, separator lines.
     void write(std::string_view text);
+    // One file's report, counted by reports_written() once all of it is out.
+    void write_report(std::string_view report);
     // Writes out what is buffered; false when this or any earlier write failed.
     bool flush();
     // Flushes and, for a results file, closes it; false when any write failed.
     bool close();
     bool failed() const { return failed_; }
     bool to_file() const { return owns_descriptor_; }
+    // Reports whose every byte reached the destination.
+    uint64_t reports_written() const { return reports_written_; }
 
 private:
-    bool write_out(const char* data, size_t length);
+    void append(std::string_view text, bool is_report);
+    size_t write_out(const char* data, size_t length);
 
     int fd_;
     bool owns_descriptor_ = false;
     size_t buffer_limit_;
     std::string buffer_;
+    std::vector<size_t> report_ends_;  // where the buffered reports end in buffer_
+    uint64_t reports_written_ = 0;
     bool failed_ = false;
 };
 

@@ -28,7 +28,7 @@ public:
             if (loaded == load_result::loaded) {
                 report_.clear();
                 writer_.write(facts_, record_, report_);
-                output_.write(report_);
+                output_.write_report(report_);
                 return true;
             }
         } catch (const std::exception&) {
@@ -90,7 +90,8 @@ bool run_inputs(const run_settings& settings, report_writer& writer, report_outp
     bool result = false;
     std::string name;
     // Names from standard input or the walk are data: they are opened as they are, never expanded.
-    for (;;) {
+    // The first failed write ends the run: nothing more could be reported.
+    while (!output.failed()) {
         if (!names->next(name)) {
             // A source that could not be read at all (a walk root that cannot be listed) fails
             // the run, -quiet or not.

@@ -12,7 +12,7 @@
 namespace runtrail {
 
 // True when the last name handled was reported (false when there was none, or the names could
-// not be read at all).
+// not be read at all). A failed write to `output` ends the run.
 bool run_inputs(const run_settings& settings, report_writer& writer, report_output& output, run_progress* progress,
                 diag_log& log);
 

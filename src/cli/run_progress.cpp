@@ -102,6 +102,12 @@ void run_progress::file_done(bool reported) {
     if (now >= next_draw_ms_) redraw(now);
 }
 
+void run_progress::reports_lost(uint64_t count) {
+    if (count > reported_) count = reported_;
+    reported_ -= count;
+    skipped_ += count;
+}
+
 void run_progress::hide() {
     if (!showing_) return;
     std::fputs(k_line_start, out_);

@@ -37,6 +37,9 @@ public:
 
     // One input name has been handled; redraws the status line when a redraw is due.
     void file_done(bool reported);
+    // The output failed: `count` of the files counted as reported never reached it, and count as
+    // skipped instead.
+    void reports_lost(uint64_t count);
     // Erases the status line (when one is showing) so that a message can stand on its own line;
     // the line comes back with the next redraw.
     void hide();
