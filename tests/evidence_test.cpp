@@ -1,5 +1,7 @@
 // Evidence is never harmed: no input is written over, names are data, control codes never reach a
 // terminal, and every name or directory that costs the report is said and counted.
+#include <sys/stat.h>
+
 #include "test_support.h"
 
 namespace runtrail::test {
@@ -25,6 +27,42 @@ size_t count_of(const std::string& text, const std::string& part) {
     size_t n = 0;
     for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
     return n;
+}
+
+TEST(Evidence, DestinationNamingTheInputOrTheResultsFileIsRefusedAndTheInputKeepsEveryByte) {
+    scratch_dir dir;
+    const std::string input = dir / "e.pf", results = dir / "r.csv", bytes = read_text(k_real);
+    write_file(input, bytes);
+    const std::string results_is_input = "prob opening file " + input + " for output: it is the input file, aborting";
+    const std::pair<std::vector<std::string>, std::string> refused[] = {
+        {{input, "-out", input}, results_is_input},
+        {{input + "/", "-out", input, "-append"}, results_is_input},  // the name as the reader opens it
+        {{input, "-diags", input}, "prob opening diagnostic log " + input + ": it is the input file, aborting"},
+        {{input, "-out", results, "-diags", results},
+         "prob opening diagnostic log " + results + ": it is the results file, aborting"},
+    };
+    for (const auto& [args, message] : refused) {
+        const tool_result r = run_in(dir, args);
+        EXPECT_EQ(r.status, 255) << message;
+        EXPECT_EQ(r.err, message + "\n");
+        EXPECT_EQ(read_text(input), bytes) << "input written over: " << message;
+    }
+    const tool_result no_log = run_in(dir, {input, "-csv", "-diags", dir / "no/such/dir.log"});
+    EXPECT_EQ(no_log.status, 0);
+    EXPECT_EQ(no_log.err, "prob opening diagnostic log " + dir / "no/such/dir.log" + ", going on without it\n");
+}
+
+TEST(Evidence, PipedOrWalkedNameThatIsAFileTheRunWritesIsSkippedAndCounted) {
+    scratch_dir dir;
+    const std::string walk = walk_with_real_file(dir), results = walk + "/r.csv", log = walk + "/d.log";
+    const tool_result piped = run_in(dir, {"-pipe", "-csv", "-out", results, "-diags", log},
+                                     results + "\n" + log + "\n" + walk + "/e.pf\n");
+    EXPECT_EQ(piped.err, "prob reading file " + results + ": it is the results file\nprob reading file " + log +
+                             ": it is the diagnostic log\nruntrail: 3 files: 1 reported, 2 skipped\n");
+    fs::remove(log);
+    const tool_result walked = run_in(dir, {"-enumdir", walk, "-csv", "-out", results});
+    EXPECT_EQ(walked.err,
+              "prob reading file " + results + ": it is the results file\nruntrail: 2 files: 1 reported, 1 skipped\n");
 }
 
 TEST(Evidence, PipedLineTooLongOrHoldingANulByteIsOneSkippedNameAndNoPartOfItIsOpened) {
@@ -118,6 +156,19 @@ TEST(Evidence, WalkDepthIsAWholeNumberWithinThePathLimit) {
     }
     EXPECT_EQ(settings_of({"-enumdir", "d", "-num_subdirs", "2048"}).walk_depth, 2048u);
     EXPECT_EQ(settings_of({"-enumdir", "d", "-num_subdirs", "007"}).walk_depth, 7u);
+}
+
+TEST(Evidence, ResultsGoToAFifo) {
+    scratch_dir dir;
+    const std::string fifo = dir / "results.fifo";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    const int reader = open(fifo.c_str(), O_RDONLY | O_NONBLOCK);  // the reader is there before runtrail
+    const tool_result r = run_in(dir, {k_real, "-csv", "-out", fifo});
+    std::string got(65536, '\0');
+    got.resize(static_cast<size_t>(std::max<ssize_t>(0, read(reader, got.data(), got.size()))));
+    close(reader);
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(count_of(got, k_real_row), 1u) << got;
 }
 
 }  // namespace

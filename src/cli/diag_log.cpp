@@ -10,8 +10,21 @@ diag_log::~diag_log() {
 }
 
 bool diag_log::open(const std::string& path) {
-    fd_ = path.empty() ? -1 : ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    // No O_TRUNC: a file that turns out to be an input must keep its bytes.
+    fd_ = path.empty() ? -1 : ::open(path.c_str(), O_WRONLY | O_CREAT | O_NOCTTY | O_CLOEXEC, 0666);
     return fd_ != -1;
+}
+
+std::optional<file_identity> diag_log::identity() const {
+    if (fd_ == -1) return std::nullopt;
+    return regular_file_identity(fd_);
+}
+
+bool diag_log::begin() {
+    if (!identity() || ::ftruncate(fd_, 0) == 0) return true;
+    ::close(fd_);
+    fd_ = -1;
+    return false;
 }
 
 void diag_log::append(const std::string& text) {

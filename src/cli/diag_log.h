@@ -2,7 +2,10 @@
 // run handles, failures caught inside a file's handling, and at the end the elapsed time.
 #pragma once
 
+#include <optional>
 #include <string>
+
+#include "file_identity.h"
 
 namespace runtrail {
 
@@ -13,8 +16,14 @@ public:
     diag_log(const diag_log&) = delete;
     diag_log& operator=(const diag_log&) = delete;
 
-    // Creates or truncates the log; false when it cannot be opened (the log stays off).
+    // Opens the log without changing it yet (created when missing); false when it cannot be
+    // opened (the log stays off).
     bool open(const std::string& path);
+    // The log, when it is a regular file: what must never be read as input or written over one.
+    std::optional<file_identity> identity() const;
+    // Once the log is known to be safe to write: a regular file is emptied. False, and the log
+    // off, when it cannot be.
+    bool begin();
     bool is_open() const { return fd_ != -1; }
     // "->" + text + line end; nothing when the log is off.
     void line(const std::string& text);

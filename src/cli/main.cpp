@@ -14,6 +14,7 @@
 #include "run_inputs.h"
 #include "run_progress.h"
 #include "usage.h"
+#include "written_files.h"
 
 namespace runtrail {
 namespace {
@@ -41,6 +42,32 @@ void print_header_block(const std::vector<std::string>& args, bool json_lines) {
     std::fflush(stdout);
 }
 
+// Opens the results file and the log without changing them, holds them against the input and
+// each other, and only then empties them: a file named both to read and to write keeps every
+// byte. Returns the message that refuses the run, or nothing. A log that cannot be opened is left
+// out with a message of its own.
+std::string open_destinations(const run_settings& settings, report_output& output, diag_log& log) {
+    const std::string& results = settings.results_path;
+    const std::string& log_path = settings.diag_path;
+    if (!results.empty() && !output.open_file(results)) return "prob opening file " + results + " for output, aborting";
+    const std::string log_unusable = "prob opening diagnostic log " + log_path + ", going on without it\n";
+    if (!log_path.empty() && !log.open(log_path)) std::fputs(log_unusable.c_str(), stderr);
+
+    const written_files outputs(output.identity(), log.identity());
+    if (outputs.log_is_results_file())
+        return "prob opening diagnostic log " + log_path + ": it is the results file, aborting";
+    const written_role input_role =
+        settings.input == input_mode::single_file ? outputs.role_of(settings.file_path) : written_role::none;
+    if (input_role == written_role::results_file)
+        return "prob opening file " + results + " for output: it is the input file, aborting";
+    if (input_role == written_role::diagnostic_log)
+        return "prob opening diagnostic log " + log_path + ": it is the input file, aborting";
+
+    if (!output.begin(settings.append_results)) return "prob opening file " + results + " for output, aborting";
+    if (log.is_open() && !log.begin()) std::fputs(log_unusable.c_str(), stderr);
+    return {};
+}
+
 int run(const std::vector<std::string>& args) {
     if (args.empty()) return k_exit_failed;
     const command_line parsed = parse_command_line(args);
@@ -57,16 +84,16 @@ int run(const std::vector<std::string>& args) {
     }
     const run_settings& settings = parsed.settings;
     const double start = wall_clock_seconds();
-
-    diag_log log;
-    if (log.open(settings.diag_path)) log.line(settings.command_line);
-
     report_output output;
-    if (!settings.results_path.empty() && !output.open_file(settings.results_path, settings.append_results)) {
-        std::fprintf(stderr, "prob opening file %s for output, aborting\n", settings.results_path.c_str());
+    diag_log log;
+    if (const std::string refusal = open_destinations(settings, output, log); !refusal.empty()) {
+        std::fprintf(stderr, "%s\n", refusal.c_str());
         print_header_block(args, parsed.json_lines);
         return k_exit_failed;
     }
+    const written_files outputs(output.identity(), log.identity());
+    log.line(settings.command_line);
+
     // JSON Lines output stays pure JSON: one object per line and nothing else.
     if (settings.report.form != output_form::json_lines) output.write(header_block(args) + "\n");
 
@@ -74,12 +101,12 @@ int run(const std::vector<std::string>& args) {
     // that the reports do not also go to, a status line. -quiet asks for neither.
     std::unique_ptr<run_progress> progress;
     if (settings.input != input_mode::single_file && !settings.quiet) {
-        const bool reports_on_terminal = !output.to_file() && ::isatty(STDOUT_FILENO);
+        const bool reports_on_terminal = output.to_terminal();
         progress = std::make_unique<run_progress>(stderr, ::isatty(STDERR_FILENO) && !reports_on_terminal);
     }
 
     const std::unique_ptr<report_writer> writer = make_report_writer(settings.report);
-    const bool processed = run_inputs(settings, *writer, output, progress.get(), log);
+    const bool processed = run_inputs(settings, *writer, output, progress.get(), log, outputs);
 
     // A report that did not reach its destination is not a success; say so once, on a line of its
     // own.

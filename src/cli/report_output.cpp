@@ -17,38 +17,37 @@ constexpr size_t k_standard_output_block = 8192;
 // New results files: read and write for owner and others (the umask applies).
 constexpr mode_t k_create_mode = 0606;
 
-int open_for_writing(const std::string& path, int flags) {
-    int fd;
-    do {
-        // Non-blocking, so that a FIFO cannot stall the open; it is refused below.
-        fd = ::open(path.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC | flags, k_create_mode);
-    } while (fd == -1 && errno == EINTR);
-    return fd;
-}
-
 }  // namespace
 
 report_output::report_output() : fd_(STDOUT_FILENO), buffer_limit_(k_standard_output_block) {}
 
 report_output::~report_output() { close(); }
 
-bool report_output::open_file(const std::string& path, bool append) {
-    int fd = -1;
-    if (append) fd = open_for_writing(path, 0);
-    if (fd == -1) fd = open_for_writing(path, O_CREAT | O_TRUNC);
+bool report_output::open_file(const std::string& path) {
+    int fd;
+    do {
+        // No O_TRUNC: a file that turns out to be an input must keep its bytes.
+        fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_NOCTTY | O_CLOEXEC, k_create_mode);
+    } while (fd == -1 && errno == EINTR);
     if (fd == -1) return false;
-    struct stat st {};
-    if (::fstat(fd, &st) != 0 || S_ISFIFO(st.st_mode) || S_ISSOCK(st.st_mode)) {
-        ::close(fd);
-        return false;
-    }
-    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
-    if (append) ::lseek(fd, 0, SEEK_END);
     fd_ = fd;
     owns_descriptor_ = true;
     buffer_limit_ = k_results_file_block;
     return true;
 }
+
+std::optional<file_identity> report_output::identity() const {
+    if (!owns_descriptor_) return std::nullopt;
+    return regular_file_identity(fd_);
+}
+
+bool report_output::begin(bool append) {
+    if (!identity()) return true;  // a pipe or a device is written as it is
+    if (append) return ::lseek(fd_, 0, SEEK_END) != -1;
+    return ::ftruncate(fd_, 0) == 0;
+}
+
+bool report_output::to_terminal() const { return ::isatty(fd_) == 1; }
 
 size_t report_output::write_out(const char* data, size_t length) {
     size_t done = 0;

@@ -4,9 +4,12 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "file_identity.h"
 
 namespace runtrail {
 
@@ -18,9 +21,16 @@ public:
     report_output(const report_output&) = delete;
     report_output& operator=(const report_output&) = delete;
 
-    // Opens the results file instead: extended under `append` (created when missing), else created
-    // or truncated. False when the path cannot be opened for writing, or names a FIFO or socket.
-    bool open_file(const std::string& path, bool append);
+    // Opens the results file instead, without changing it yet: created when missing, an existing
+    // file keeps every byte until begin(). Any writable destination will do: a regular file, a
+    // pipe or FIFO (opening one waits for its reader), a character device such as /dev/stdout.
+    bool open_file(const std::string& path);
+    // The results file, when it is a regular file: what must never be read as input or written
+    // over one.
+    std::optional<file_identity> identity() const;
+    // Once the destination is known to be safe to write: a regular results file is emptied, or
+    // under `append` extended. False when it cannot be emptied.
+    bool begin(bool append);
 
     // Text that is no file's report: the header block, separator lines.
     void write(std::string_view text);
@@ -32,6 +42,7 @@ public:
     bool close();
     bool failed() const { return failed_; }
     bool to_file() const { return owns_descriptor_; }
+    bool to_terminal() const;
     // Reports whose every byte reached the destination.
     uint64_t reports_written() const { return reports_written_; }
 

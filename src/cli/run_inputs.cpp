@@ -17,11 +17,16 @@ constexpr const char* k_separator_line = " =====================================
 class file_handler {
 public:
     file_handler(const run_settings& settings, report_writer& writer, report_output& output, run_progress* progress,
-                 diag_log& log)
-        : settings_(settings), writer_(writer), output_(output), progress_(progress), log_(log) {}
+                 diag_log& log, const written_files& written)
+        : settings_(settings), writer_(writer), output_(output), progress_(progress), log_(log), written_(written) {}
 
     // Reads, parses and reports one file; true when its report was written.
     bool handle(const std::string& path) {
+        // Never read what this run writes: its report would be of runtrail's own output.
+        if (const written_role role = written_.role_of(path); role != written_role::none) {
+            tell("prob reading file " + path + ": it is " + role_text(role));
+            return false;
+        }
         load_result loaded;
         try {
             loaded = load_prefetch_file(path, buffers_, facts_, record_);
@@ -56,6 +61,7 @@ private:
     report_output& output_;
     run_progress* progress_;
     diag_log& log_;
+    const written_files& written_;
     prefetch_file_buffers buffers_;
     file_facts facts_;
     prefetch_record record_;
@@ -76,8 +82,8 @@ std::unique_ptr<name_source> open_names(const run_settings& settings) {
 }  // namespace
 
 bool run_inputs(const run_settings& settings, report_writer& writer, report_output& output, run_progress* progress,
-                diag_log& log) {
-    file_handler files(settings, writer, output, progress, log);
+                diag_log& log, const written_files& written) {
+    file_handler files(settings, writer, output, progress, log, written);
     if (settings.input == input_mode::single_file) return files.handle(settings.file_path);
 
     const std::unique_ptr<name_source> names = open_names(settings);

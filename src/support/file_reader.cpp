@@ -33,9 +33,15 @@ private:
     int fd_;
 };
 
-int open_read_only(const std::string& path) {
+// The path as it is opened: trailing '/' and '\' removed.
+std::string path_to_open(const std::string& path) {
     std::string trimmed = path;
     while (!trimmed.empty() && (trimmed.back() == '/' || trimmed.back() == '\\')) trimmed.pop_back();
+    return trimmed;
+}
+
+int open_read_only(const std::string& path) {
+    const std::string trimmed = path_to_open(path);
     if (trimmed.empty()) return -1;
     int fd;
     do {
@@ -84,6 +90,10 @@ bool read_file(const std::string& path, uint64_t cap, std::vector<uint8_t>& buff
     stats.changed = filetime_of(st.st_ctim);
     length = static_cast<size_t>(got);
     return true;
+}
+
+std::optional<file_identity> input_identity(const std::string& path) {
+    return regular_file_identity(path_to_open(path));
 }
 
 }  // namespace runtrail

@@ -3,8 +3,11 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
+
+#include "file_identity.h"
 
 namespace runtrail {
 
@@ -24,5 +27,9 @@ struct file_stats {
 // FIFO, socket), an empty file, or a read error.
 bool read_file(const std::string& path, uint64_t cap, std::vector<uint8_t>& buffer, size_t& length,
                file_stats& stats);
+
+// The identity of the file read_file would read for `path` (the same trailing separators ignored);
+// nothing when it is not a regular file.
+std::optional<file_identity> input_identity(const std::string& path);
 
 }  // namespace runtrail
