@@ -19,7 +19,7 @@ inline std::vector<report_settings> variants() {
     const std::vector<std::string> forms[] = {{}, {"-csv"}, {"-csvl2t"}, {"-bodyfile"}, {"-jsonl"}};
     const std::vector<std::string> extras[] = {
         {},
-        {"-verbose"},
+        {"-verbose", "-hashcheck"},
         {"-verbose", "-no_whitespace", "-pair_datetime"},
         {"-verbose", "-enable_quoted_csv_fields", "-csv_separator", ";", "-pf_path", "-username", "examiner",
          "-hostname", "WS01"},

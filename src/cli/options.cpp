@@ -29,6 +29,7 @@ struct collected {
     bool walk = false;
     bool verbose = false;
     bool pair_datetime = false;
+    bool hash_check = false;
     bool no_whitespace = false;
     bool quoted_fields = false;
     bool show_prefetch_path = false;
@@ -91,6 +92,7 @@ constexpr option_spec k_options[] = {
          if (!c.times.set_time_pattern(v)) c.warnings.push_back("invalid " + v + ", using default format");
      }},
     {"-pair_datetime", false, [](collected& c, const std::string&) { c.pair_datetime = true; }},
+    {"-hashcheck", false, [](collected& c, const std::string&) { c.hash_check = true; }},
     {"-no_whitespace", false, [](collected& c, const std::string&) { c.no_whitespace = true; }},
     {"-csv_separator", true, [](collected& c, const std::string& v) { c.csv_separator = v; }},
     {"-enable_quoted_csv_fields", false, [](collected& c, const std::string&) { c.quoted_fields = true; }},
@@ -150,6 +152,7 @@ report_settings derive_report_settings(const collected& c, const std::string& pr
     report_settings r;
     r.times = c.times;
     r.pair_datetime = c.pair_datetime;
+    r.hash_check = c.hash_check;
     r.show_prefetch_path = c.show_prefetch_path;
     r.user_name = c.user_name;
     r.host_name = c.host_name;

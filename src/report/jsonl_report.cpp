@@ -4,6 +4,7 @@
 
 #include "filetime.h"
 #include "json_text.h"
+#include "prefetch_hash.h"
 #include "report_format.h"
 
 namespace runtrail {
@@ -25,6 +26,8 @@ public:
         return out_;
     }
     void text(const char* name, const std::string& value) { append_json_string(key(name), value); }
+    void null(const char* name) { key(name) += "null"; }
+    void boolean(const char* name, bool value) { key(name) += value ? "true" : "false"; }
     void number(const char* name, uint64_t value) { key(name) += std::to_string(value); }
     void time(const char* name, uint64_t filetime) { append_json_time(key(name), filetime); }
     template <typename T, typename F>
@@ -81,6 +84,21 @@ void jsonl_report::render(const file_facts& file, const prefetch_record& record,
             volume.time("created", v.created);
             volume.array("directories", v.directories, append_json_string);
         });
+        object.text("prefetch_hash", prefetch_hash_text(record.prefetch_hash));
+        if (const std::optional<uint32_t> name_hash = name_hash_of(file.name))
+            object.text("name_hash", prefetch_hash_text(*name_hash));
+        else
+            object.null("name_hash");
+        switch (record.path_check.outcome) {
+            case path_hash_outcome::matches: object.boolean("path_hash_match", true); break;
+            case path_hash_outcome::differs: object.boolean("path_hash_match", false); break;
+            case path_hash_outcome::no_path:
+            case path_hash_outcome::no_rule: object.null("path_hash_match"); break;
+        }
+        if (record.path_check.device_path.empty())
+            object.null("device_path");
+        else
+            object.text("device_path", record.path_check.device_path);
     }
     out += '\n';
 }

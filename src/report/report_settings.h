@@ -15,6 +15,7 @@ struct report_settings {
     bool verbose = false;             // CSV: volume and module columns; log2timeline: full module paths
     bool show_prefetch_path = false;  // -pf_path: the CSV's first column holds the whole path
     bool pair_datetime = false;       // one "date time" column instead of two
+    bool hash_check = false;          // -hashcheck: the text report and CSV show the hash's verdict
     time_format times;
 
     // The delimited forms (CSV and log2timeline).
