@@ -126,7 +126,7 @@ TEST(PrefetchHash, EditedPathsAndHeadersAreHeldAgainstThePath) {
         const auto record = parse_prefetch_image({reinterpret_cast<const uint8_t*>(image.data()), image.size()});
         ASSERT_TRUE(record) << e.what;
         file_facts facts;
-        facts.name = "GLDRIVERQUERY.EXE-" + prefetch_hash_text(record->prefetch_hash) + ".pf";
+        facts.name = "GLDRIVERQUERY.EXE-" + upper_hex_text(record->prefetch_hash) + ".pf";
         EXPECT_EQ(hash_check_line(facts, *record).substr(10), e.verdict) << e.what;
     }
 }

@@ -69,6 +69,7 @@ constexpr option_spec k_options[] = {
     {"-csvl2t", false, [](collected& c, const std::string&) { c.form = output_form::log2timeline; }},
     {"-bodyfile", false, [](collected& c, const std::string&) { c.form = output_form::body_file; }},
     {"-jsonl", false, [](collected& c, const std::string&) { c.form = output_form::json_lines; }},
+    {"-timesketch", false, [](collected& c, const std::string&) { c.form = output_form::timesketch; }},
     {"-longform", false, [](collected& c, const std::string&) { c.form = output_form::text; }},
     {"-verbose", false, [](collected& c, const std::string&) { c.verbose = true; }},
     {"-v", false, [](collected& c, const std::string&) { c.verbose = true; }},
@@ -184,6 +185,7 @@ report_settings derive_report_settings(const collected& c, const std::string& pr
             set_separator(r, "|");
             break;
         case output_form::json_lines:
+        case output_form::timesketch:
             r.field_sep_char = r.field_sep_replacement = 0;
             break;
     }
@@ -253,7 +255,7 @@ command_line parse_command_line(const std::vector<std::string>& args) {
     collected c;
     // The header block of a failed run goes to standard output unless JSON Lines were asked for.
     for (const std::string& arg : args) {
-        if (equals_ignore_case(arg, "-jsonl"))
+        if (equals_ignore_case(arg, "-jsonl") || equals_ignore_case(arg, "-timesketch"))
             result.json_lines = true;
         else if (equals_ignore_case(arg, "-csv") || equals_ignore_case(arg, "-csvl2t") ||
                  equals_ignore_case(arg, "-bodyfile") || equals_ignore_case(arg, "-longform"))

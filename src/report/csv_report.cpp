@@ -176,7 +176,7 @@ void csv_report::render(const file_facts& file, const prefetch_record& record, s
     if (!settings_.user_name.empty()) text_cell(settings_.user_name);
     if (!settings_.host_name.empty()) text_cell(settings_.host_name);
     if (settings_.hash_check) {
-        text_cell(prefetch_hash_text(record.prefetch_hash));
+        text_cell(upper_hex_text(record.prefetch_hash));
         text_cell(hash_verdict(file.name, record));
     }
     out += '\n';

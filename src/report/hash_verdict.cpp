@@ -8,7 +8,7 @@ namespace runtrail {
 std::string hash_verdict(const std::string& file_name, const prefetch_record& record) {
     const std::optional<uint32_t> name_hash = name_hash_of(file_name);
     if (!name_hash) return "renamed: name has no hash";
-    if (*name_hash != record.prefetch_hash) return "renamed: name says " + prefetch_hash_text(*name_hash);
+    if (*name_hash != record.prefetch_hash) return "renamed: name says " + upper_hex_text(*name_hash);
     switch (record.path_check.outcome) {
         case path_hash_outcome::no_path:
             return "no path to check";
@@ -22,6 +22,16 @@ std::string hash_verdict(const std::string& file_name, const prefetch_record& re
     }
     if (hashes_its_command_line(record.exe_name)) return "path differs: " + record.exe_name + " hashes its command line";
     return "path differs";
+}
+
+std::optional<bool> path_hash_matches(const path_hash_check& check) {
+    switch (check.outcome) {
+        case path_hash_outcome::matches: return true;
+        case path_hash_outcome::differs: return false;
+        case path_hash_outcome::no_path:
+        case path_hash_outcome::no_rule: break;
+    }
+    return std::nullopt;
 }
 
 }  // namespace runtrail

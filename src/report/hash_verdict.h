@@ -12,6 +12,7 @@
 // The name is checked first: a renamed copy is reported as renamed whatever its path says.
 #pragma once
 
+#include <optional>
 #include <string>
 
 #include "prefetch_record.h"
@@ -19,5 +20,9 @@
 namespace runtrail {
 
 std::string hash_verdict(const std::string& file_name, const prefetch_record& record);
+
+// Whether the path gives the header's hash, as the JSON forms report it: nothing (null) when there
+// is no path, or no known hash rule for the version.
+std::optional<bool> path_hash_matches(const path_hash_check& check);
 
 }  // namespace runtrail

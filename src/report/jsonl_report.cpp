@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "filetime.h"
+#include "hash_verdict.h"
 #include "json_text.h"
 #include "prefetch_hash.h"
 #include "report_format.h"
@@ -45,17 +46,15 @@ void jsonl_report::render(const file_facts& file, const prefetch_record& record,
             append_json_time(volume.key("created"), v.created);
             volume.array("directories", v.directories, append_json_string);
         });
-        object.text("prefetch_hash", prefetch_hash_text(record.prefetch_hash));
+        object.text("prefetch_hash", upper_hex_text(record.prefetch_hash));
         if (const std::optional<uint32_t> name_hash = name_hash_of(file.name))
-            object.text("name_hash", prefetch_hash_text(*name_hash));
+            object.text("name_hash", upper_hex_text(*name_hash));
         else
             object.null("name_hash");
-        switch (record.path_check.outcome) {
-            case path_hash_outcome::matches: object.boolean("path_hash_match", true); break;
-            case path_hash_outcome::differs: object.boolean("path_hash_match", false); break;
-            case path_hash_outcome::no_path:
-            case path_hash_outcome::no_rule: object.null("path_hash_match"); break;
-        }
+        if (const std::optional<bool> matches = path_hash_matches(record.path_check))
+            object.boolean("path_hash_match", *matches);
+        else
+            object.null("path_hash_match");
         if (record.path_check.device_path.empty())
             object.null("device_path");
         else

@@ -8,7 +8,12 @@
 
 namespace runtrail {
 
-enum class output_form { text, csv, log2timeline, body_file, json_lines };
+enum class output_form { text, csv, log2timeline, body_file, json_lines, timesketch };
+
+// The forms whose output is JSON Lines and nothing else: no identification lines, ever.
+constexpr bool is_json_lines(output_form form) {
+    return form == output_form::json_lines || form == output_form::timesketch;
+}
 
 struct report_settings {
     output_form form = output_form::text;

@@ -35,7 +35,7 @@ void text_report::render(const file_facts& file, const prefetch_record& record, 
     for (uint64_t t : record.earlier_runs) out += "Prev run:       " + times.text(t) + "\n";
     out += "path:           " + one_line(record.target_path) + "\n";
     if (settings_.hash_check)
-        out += "hash check:     " + prefetch_hash_text(record.prefetch_hash) + ", " + hash_verdict(file.name, record) + "\n";
+        out += "hash check:     " + upper_hex_text(record.prefetch_hash) + ", " + hash_verdict(file.name, record) + "\n";
 
     out += "\n --------- files mapped --------- \n\n\n";
     size_t n = 0;
