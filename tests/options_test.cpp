@@ -29,6 +29,8 @@ TEST(Options, FormatsAndSeparatorsFromTheCommandLine) {
         {{"-csv", "-csvl2t", "x.pf"}, output_form::log2timeline, ",", ',', false, false},  // the later one wins
         {{"-jsonl", "x.pf", "-bodyfile"}, output_form::body_file, "|", '|', false, false},
         {{"-bodyfile", "-jsonl", "x.pf"}, output_form::json_lines, " | ", 0, false, false},
+        {{"-csv", "x.pf", "-timesketch"}, output_form::timesketch, " | ", 0, false, false},
+        {{"-timesketch", "-jsonl", "x.pf"}, output_form::json_lines, " | ", 0, false, false},
         {{"-pipe", "-enumdir", "d"}, output_form::csv, " | ", '|', false, false},  // the padded table
         {{"-pipe", "-enumdir", "d", "-verbose"}, output_form::text, " | ", 0, false, true},
         {{"x.pf", "-csv", "-csv_separator", "TAB"}, output_form::csv, "\t", 0, true, false},

@@ -96,11 +96,6 @@ TEST(Timesketch, NamesMadeToBreakEventsStayOneJsonObjectPerLine) {
     }
 }
 
-TEST(Timesketch, IsAFormatOptionWhereTheLaterOneWins) {
-    EXPECT_EQ(settings_of({"-csv", "-timesketch"}).report.form, output_form::timesketch);
-    EXPECT_EQ(settings_of({"-timesketch", "-jsonl"}).report.form, output_form::json_lines);
-}
-
 TEST(Timesketch, JqReadsEveryEventOfAWalk) {
     if (std::system("jq --version > /dev/null 2>&1") != 0) GTEST_SKIP() << "jq is not installed";
     const scratch_dir dir;
