@@ -25,11 +25,11 @@ constexpr size_t k_thin = 1;
 
 TEST(HostileInput, RealFilesCutShortOrCorruptedEndCleanly) {
     const std::vector<report_settings> settings = hostile_chain::variants();
-    constexpr size_t k_forms = 5;
     size_t runs = 0, reports = 0;
     auto check = [&](const std::vector<uint8_t>& bytes, size_t length, const std::string& what) {
-        // The forms of one option setting each time, turn and turn about.
-        const auto result = hostile_chain::run({bytes.data(), length}, settings, runs++ % (settings.size() / k_forms) * k_forms, k_forms);
+        // Every form in one option setting each time, the settings turn and turn about.
+        const size_t first = runs++ % (settings.size() / hostile_chain::k_forms) * hostile_chain::k_forms;
+        const auto result = hostile_chain::run({bytes.data(), length}, settings, first, hostile_chain::k_forms);
         reports += result.parsed;
         EXPECT_EQ(result.fault, "") << what;
     };
