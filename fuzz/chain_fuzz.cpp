@@ -14,9 +14,10 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static const std::vector<runtrail::report_settings> settings = runtrail::hostile_chain::variants();
-    constexpr size_t k_forms = 5;
     try {
-        const size_t first = size % (settings.size() / k_forms) * k_forms;  // the forms of one option setting
+        // Every form in one option setting.
+        constexpr size_t k_forms = runtrail::hostile_chain::k_forms;
+        const size_t first = size % (settings.size() / k_forms) * k_forms;
         const auto result = runtrail::hostile_chain::run({data, size}, settings, first, k_forms);
         if (!result.fault.empty()) {
             std::fprintf(stderr, "report shape fault: %s\n", result.fault.c_str());

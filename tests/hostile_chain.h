@@ -3,6 +3,7 @@
 // each report. Shared by the hostile-input tests and the fuzz harness.
 #pragma once
 
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -14,21 +15,23 @@
 
 namespace runtrail::hostile_chain {
 
-// Every output form with each of a few option settings, as the option parser makes them.
+constexpr const char* k_form_options[] = {"-longform", "-csv", "-csvl2t", "-bodyfile", "-jsonl", "-timesketch"};
+constexpr size_t k_forms = std::size(k_form_options);
+
+// Every output form with each of a few option settings, as the option parser makes them: the forms
+// of one setting stand together.
 inline std::vector<report_settings> variants() {
-    const std::vector<std::string> forms[] = {{}, {"-csv"}, {"-csvl2t"}, {"-bodyfile"}, {"-jsonl"}};
     const std::vector<std::string> extras[] = {
         {},
-        {"-verbose"},
+        {"-verbose", "-hashcheck"},
         {"-verbose", "-no_whitespace", "-pair_datetime"},
         {"-verbose", "-enable_quoted_csv_fields", "-csv_separator", ";", "-pf_path", "-username", "examiner",
          "-hostname", "WS01"},
     };
     std::vector<report_settings> all;
     for (const auto& extra : extras) {
-        for (const auto& form : forms) {
-            std::vector<std::string> args{"runtrail"};
-            args.insert(args.end(), form.begin(), form.end());
+        for (const char* form : k_form_options) {
+            std::vector<std::string> args{"runtrail", form};
             args.insert(args.end(), extra.begin(), extra.end());
             args.push_back("x.pf");
             all.push_back(parse_command_line(args).settings.report);

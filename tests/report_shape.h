@@ -222,7 +222,8 @@ inline std::string check(const std::string& output, const report_settings& setti
         case output_form::csv: return check_csv(output, settings);
         case output_form::log2timeline: return check_l2t(output, settings);
         case output_form::body_file: return check_body(output);
-        case output_form::json_lines: return check_jsonl(output);
+        case output_form::json_lines:
+        case output_form::timesketch: return check_jsonl(output);
     }
     return {};
 }

@@ -119,8 +119,6 @@ public:
         bytes_.insert(bytes_.end(), s.extension.begin(), s.extension.end());
         if (s.symbol >= 256) put_bits(s.offset_bits, (s.symbol - 256) >> 4);
     }
-    // Raw bytes into the byte stream (hand-made broken escapes).
-    void put_raw_bytes(const std::vector<uint8_t>& b) { bytes_.insert(bytes_.end(), b.begin(), b.end()); }
 
     std::vector<uint8_t> finish() {
         if (acc_n_ > 0) write_word(static_cast<uint16_t>(acc_ << (16 - acc_n_)));

@@ -95,7 +95,7 @@ int run(const std::vector<std::string>& args) {
     log.line(settings.command_line);
 
     // JSON Lines output stays pure JSON: one object per line and nothing else.
-    if (settings.report.form != output_form::json_lines) output.write(header_block(args) + "\n");
+    if (!is_json_lines(settings.report.form)) output.write(header_block(args) + "\n");
 
     // Multi-file runs keep counts for the closing summary and, when standard error is a terminal
     // that the reports do not also go to, a status line. -quiet asks for neither.

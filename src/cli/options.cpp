@@ -29,6 +29,7 @@ struct collected {
     bool walk = false;
     bool verbose = false;
     bool pair_datetime = false;
+    bool hash_check = false;
     bool no_whitespace = false;
     bool quoted_fields = false;
     bool show_prefetch_path = false;
@@ -68,6 +69,7 @@ constexpr option_spec k_options[] = {
     {"-csvl2t", false, [](collected& c, const std::string&) { c.form = output_form::log2timeline; }},
     {"-bodyfile", false, [](collected& c, const std::string&) { c.form = output_form::body_file; }},
     {"-jsonl", false, [](collected& c, const std::string&) { c.form = output_form::json_lines; }},
+    {"-timesketch", false, [](collected& c, const std::string&) { c.form = output_form::timesketch; }},
     {"-longform", false, [](collected& c, const std::string&) { c.form = output_form::text; }},
     {"-verbose", false, [](collected& c, const std::string&) { c.verbose = true; }},
     {"-v", false, [](collected& c, const std::string&) { c.verbose = true; }},
@@ -91,6 +93,7 @@ constexpr option_spec k_options[] = {
          if (!c.times.set_time_pattern(v)) c.warnings.push_back("invalid " + v + ", using default format");
      }},
     {"-pair_datetime", false, [](collected& c, const std::string&) { c.pair_datetime = true; }},
+    {"-hashcheck", false, [](collected& c, const std::string&) { c.hash_check = true; }},
     {"-no_whitespace", false, [](collected& c, const std::string&) { c.no_whitespace = true; }},
     {"-csv_separator", true, [](collected& c, const std::string& v) { c.csv_separator = v; }},
     {"-enable_quoted_csv_fields", false, [](collected& c, const std::string&) { c.quoted_fields = true; }},
@@ -150,6 +153,7 @@ report_settings derive_report_settings(const collected& c, const std::string& pr
     report_settings r;
     r.times = c.times;
     r.pair_datetime = c.pair_datetime;
+    r.hash_check = c.hash_check;
     r.show_prefetch_path = c.show_prefetch_path;
     r.user_name = c.user_name;
     r.host_name = c.host_name;
@@ -181,6 +185,7 @@ report_settings derive_report_settings(const collected& c, const std::string& pr
             set_separator(r, "|");
             break;
         case output_form::json_lines:
+        case output_form::timesketch:
             r.field_sep_char = r.field_sep_replacement = 0;
             break;
     }
@@ -249,7 +254,7 @@ command_line parse_command_line(const std::vector<std::string>& args) {
     collected c;
     // The header block of a failed run goes to standard output unless JSON Lines were asked for.
     for (const std::string& arg : args) {
-        if (equals_ignore_case(arg, "-jsonl"))
+        if (equals_ignore_case(arg, "-jsonl") || equals_ignore_case(arg, "-timesketch"))
             result.json_lines = true;
         else if (equals_ignore_case(arg, "-csv") || equals_ignore_case(arg, "-csvl2t") ||
                  equals_ignore_case(arg, "-bodyfile") || equals_ignore_case(arg, "-longform"))

@@ -21,7 +21,7 @@ struct command_line {
     std::string error;
     bool error_with_usage = false;
     bool error_with_header_block = false;
-    bool json_lines = false;  // the output form asked for is JSON Lines (no header block, ever)
+    bool json_lines = false;  // the output form asked for is a JSON Lines one (no header block, ever)
 };
 
 // `args` holds the program name first. A help option anywhere, or no argument at all, asks for the

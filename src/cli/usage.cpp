@@ -31,6 +31,8 @@ const char* const k_usage_lines[] = {
     "  -pf_path                   = include prefetch path in output",
     "  -filter <*partial*|*.ext>  = filters stdin data from -pipe option",
     "  -jsonl                     = JSON Lines output, one object per file",
+    "  -hashcheck                 = check the prefetch hash against name and path",
+    "  -timesketch                = Timesketch events, one JSON object per time",
     "",
 };
 

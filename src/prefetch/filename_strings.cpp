@@ -47,8 +47,10 @@ std::optional<loaded_files> read_filename_strings(byte_span image, const prefetc
         std::string text;
         const utf16_run run = read_utf16_string(image, pos, (end - pos) / 2, text);
         if (!run.terminated) break;  // units after the last terminator are not a string
-        if (searching && contains_units(in.span(pos, 2 * run.units), header.exe_name_units)) {
+        const byte_span units = in.span(pos, 2 * run.units);
+        if (searching && contains_units(units, header.exe_name_units)) {
             files.target_path = text;
+            files.target_path_units = units;
             searching = false;
         }
         files.modules.push_back(std::move(text));

@@ -42,6 +42,7 @@ run_information read_run_information(byte_span image, const prefetch_header& hea
 struct loaded_files {
     std::vector<std::string> modules;
     std::string target_path;  // the first module that holds the executable's name; empty if none
+    byte_span target_path_units;  // the same as stored: UTF-16LE units, without terminator
 };
 // Nothing when the filename strings start past the end of the image.
 std::optional<loaded_files> read_filename_strings(byte_span image, const prefetch_header& header);

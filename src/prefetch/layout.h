@@ -67,22 +67,27 @@ constexpr file_information_layout k_file_information_layouts[] = {
 };
 
 // ---- Per-version traits ----
+// How Windows turned the program's path into the header's hash (and the file name's digits).
+enum class path_hash_rule { unknown, xp, vista };
+
 struct version_traits {
     uint32_t version;
     const char* label;
     uint32_t volume_entry_size;
     bool earlier_run_times;  // has the eight run-time slots
+    path_hash_rule hash_rule;
 };
 
 constexpr version_traits k_versions[] = {
-    {17, "WinXP Prefetch", 40, false},
-    {23, "Vista/Win7 Prefetch", 104, false},
-    {26, "Win8 Prefetch", 104, true},
-    {30, "Win10 Prefetch", 96, true},
-    {31, "Win11 Prefetch", 96, true},
+    {17, "WinXP Prefetch", 40, false, path_hash_rule::xp},
+    {23, "Vista/Win7 Prefetch", 104, false, path_hash_rule::vista},
+    {26, "Win8 Prefetch", 104, true, path_hash_rule::vista},
+    {30, "Win10 Prefetch", 96, true, path_hash_rule::vista},
+    {31, "Win11 Prefetch", 96, true, path_hash_rule::vista},
 };
-// Any other version: no run count or run times, the version-17 volume entry size.
-constexpr version_traits k_unknown_version = {0, "Prefetch", 40, false};
+// Any other version: no run count or run times, the version-17 volume entry size, and no known
+// hash rule.
+constexpr version_traits k_unknown_version = {0, "Prefetch", 40, false, path_hash_rule::unknown};
 
 constexpr const version_traits& traits_of(uint32_t version) {
     for (const version_traits& t : k_versions)

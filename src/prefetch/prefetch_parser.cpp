@@ -3,6 +3,7 @@
 
 #include "image_sections.h"
 #include "layout.h"
+#include "prefetch_hash.h"
 
 namespace runtrail {
 
@@ -31,6 +32,7 @@ std::optional<prefetch_record> parse_prefetch_image(byte_span image) {
     record.modules = std::move(files->modules);
     record.target_path = files->target_path.empty() ? "unk" : std::move(files->target_path);
     record.volumes = std::move(*volumes);
+    record.path_check = check_path_hash(header->version, header->prefetch_hash, files->target_path_units);
     return record;
 }
 

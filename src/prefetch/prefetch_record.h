@@ -15,6 +15,20 @@ struct volume_record {
     std::vector<std::string> directories;  // in file order
 };
 
+// Whether the program's path, hashed as Windows hashes it for this version, gives the header's hash.
+enum class path_hash_outcome {
+    no_path,  // no module holds the executable's name
+    no_rule,  // a version whose hash rule is not known
+    matches,
+    differs,
+};
+
+struct path_hash_check {
+    path_hash_outcome outcome = path_hash_outcome::no_path;
+    // For a "\VOLUME{...}" path that matches: the "\DEVICE\HARDDISKVOLUMEn" that gave the hash.
+    std::string device_path;
+};
+
 struct prefetch_record {
     uint32_t version = 0;        // the image's format version field (17, 23, 26, 30, 31, ...)
     uint32_t prefetch_hash = 0;  // the header's hash of the program's path
@@ -25,6 +39,7 @@ struct prefetch_record {
     std::vector<std::string> modules;    // the filename strings, in file order
     std::string target_path;             // the module that holds the executable's name, or "unk"
     std::vector<volume_record> volumes;
+    path_hash_check path_check;  // target_path against prefetch_hash
 };
 
 // "WinXP Prefetch", "Vista/Win7 Prefetch", "Win8 Prefetch", "Win10 Prefetch", "Win11 Prefetch", or

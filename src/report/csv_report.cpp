@@ -1,5 +1,6 @@
 #include "csv_report.h"
 
+#include "hash_verdict.h"
 #include "report_format.h"
 
 namespace runtrail {
@@ -14,6 +15,8 @@ constexpr size_t k_volume_width = 6;
 constexpr size_t k_serial_width = 9;
 constexpr size_t k_module_list_width = 10;
 constexpr size_t k_account_width = 9;
+constexpr size_t k_hash_width = 13;          // "prefetch hash"
+constexpr size_t k_hash_verdict_width = 47;  // "name and path match on \DEVICE\HARDDISKVOLUME32"
 
 constexpr const char* k_list_joiner = "; ";
 
@@ -97,6 +100,10 @@ void csv_report::start(const file_facts& first, std::string& out) {
     add_column("previous dates run", d + t + 1);
     if (!settings_.user_name.empty()) add_column("user acct", k_account_width);
     if (!settings_.host_name.empty()) add_column("host name", k_account_width);
+    if (settings_.hash_check) {
+        add_column("prefetch hash", k_hash_width);
+        add_column("hash check", k_hash_verdict_width);
+    }
 
     std::string line;
     for (size_t i = 0; i < columns_.size(); ++i) {
@@ -168,6 +175,10 @@ void csv_report::render(const file_facts& file, const prefetch_record& record, s
     text_cell(joined(record.earlier_runs, [this](uint64_t t) { return settings_.times.text(t); }));
     if (!settings_.user_name.empty()) text_cell(settings_.user_name);
     if (!settings_.host_name.empty()) text_cell(settings_.host_name);
+    if (settings_.hash_check) {
+        text_cell(upper_hex_text(record.prefetch_hash));
+        text_cell(hash_verdict(file.name, record));
+    }
     out += '\n';
 }
 

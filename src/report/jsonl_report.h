@@ -1,5 +1,6 @@
-// -jsonl: JSON Lines, one object per prefetch file on one line, with every value the parse produced.
-// Times keep their full 100 ns precision; a time that is not printable is null.
+// -jsonl: JSON Lines, one object per prefetch file on one line, with every value the parse produced
+// and, last, the prefetch hash checked against the file's name and the program's path. Times keep
+// their full 100 ns precision; a time that is not printable is null.
 #pragma once
 
 #include <cstdint>

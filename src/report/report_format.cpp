@@ -9,4 +9,11 @@ std::string volume_serial_text(uint32_t serial) {
     return text;
 }
 
+std::string upper_hex_text(uint32_t value) {
+    static constexpr char k_hex_digits[] = "0123456789ABCDEF";
+    std::string text(8, '0');
+    for (int i = 0; i < 8; ++i) text[i] = k_hex_digits[(value >> (28 - 4 * i)) & 0xF];
+    return text;
+}
+
 }  // namespace runtrail

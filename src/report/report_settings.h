@@ -8,13 +8,19 @@
 
 namespace runtrail {
 
-enum class output_form { text, csv, log2timeline, body_file, json_lines };
+enum class output_form { text, csv, log2timeline, body_file, json_lines, timesketch };
+
+// The forms whose output is JSON Lines and nothing else: no identification lines, ever.
+constexpr bool is_json_lines(output_form form) {
+    return form == output_form::json_lines || form == output_form::timesketch;
+}
 
 struct report_settings {
     output_form form = output_form::text;
     bool verbose = false;             // CSV: volume and module columns; log2timeline: full module paths
     bool show_prefetch_path = false;  // -pf_path: the CSV's first column holds the whole path
     bool pair_datetime = false;       // one "date time" column instead of two
+    bool hash_check = false;          // -hashcheck: the text report and CSV show the hash's verdict
     time_format times;
 
     // The delimited forms (CSV and log2timeline).

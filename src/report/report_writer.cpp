@@ -5,6 +5,7 @@
 #include "jsonl_report.h"
 #include "l2t_report.h"
 #include "text_report.h"
+#include "timesketch_report.h"
 
 namespace runtrail {
 namespace {
@@ -25,6 +26,7 @@ constexpr form_writer k_writers[] = {
     {output_form::log2timeline, make<l2t_report>},
     {output_form::body_file, make<body_report>},
     {output_form::json_lines, make<jsonl_report>},
+    {output_form::timesketch, make<timesketch_report>},
 };
 
 }  // namespace

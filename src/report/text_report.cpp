@@ -1,6 +1,7 @@
 #include "text_report.h"
 
 #include "field_text.h"
+#include "hash_verdict.h"
 #include "report_format.h"
 
 namespace runtrail {
@@ -33,6 +34,8 @@ void text_report::render(const file_facts& file, const prefetch_record& record, 
     out += "Last run:       " + times.text(record.last_run) + "\n";
     for (uint64_t t : record.earlier_runs) out += "Prev run:       " + times.text(t) + "\n";
     out += "path:           " + one_line(record.target_path) + "\n";
+    if (settings_.hash_check)
+        out += "hash check:     " + upper_hex_text(record.prefetch_hash) + ", " + hash_verdict(file.name, record) + "\n";
 
     out += "\n --------- files mapped --------- \n\n\n";
     size_t n = 0;

@@ -1,0 +1,37 @@
+#include "hash_verdict.h"
+
+#include "prefetch_hash.h"
+#include "report_format.h"
+
+namespace runtrail {
+
+std::string hash_verdict(const std::string& file_name, const prefetch_record& record) {
+    const std::optional<uint32_t> name_hash = name_hash_of(file_name);
+    if (!name_hash) return "renamed: name has no hash";
+    if (*name_hash != record.prefetch_hash) return "renamed: name says " + upper_hex_text(*name_hash);
+    switch (record.path_check.outcome) {
+        case path_hash_outcome::no_path:
+            return "no path to check";
+        case path_hash_outcome::no_rule:
+            return "no hash rule for this version";
+        case path_hash_outcome::matches:
+            if (record.path_check.device_path.empty()) return "name and path match";
+            return "name and path match on " + record.path_check.device_path;
+        case path_hash_outcome::differs:
+            break;
+    }
+    if (hashes_its_command_line(record.exe_name)) return "path differs: " + record.exe_name + " hashes its command line";
+    return "path differs";
+}
+
+std::optional<bool> path_hash_matches(const path_hash_check& check) {
+    switch (check.outcome) {
+        case path_hash_outcome::matches: return true;
+        case path_hash_outcome::differs: return false;
+        case path_hash_outcome::no_path:
+        case path_hash_outcome::no_rule: break;
+    }
+    return std::nullopt;
+}
+
+}  // namespace runtrail

@@ -1,0 +1,28 @@
+// -hashcheck: what the prefetch hash says about a file, in a few words. The texts are stable, so
+// that scripts may match them:
+//   "name and path match"             the name's digits and the path both give the header's hash
+//   "name and path match on \DEVICE\HARDDISKVOLUMEn"   the same for a \VOLUME path, through that device
+//   "renamed: name says XXXXXXXX"     the name's digits are not the header's hash
+//   "renamed: name has no hash"       the name does not end in "-XXXXXXXX.pf"
+//   "path differs: NAME.EXE hashes its command line"   the path does not give the hash, as expected
+//                                     of this hosting program
+//   "path differs"                    the path does not give the hash
+//   "no path to check"                no module holds the executable's name
+//   "no hash rule for this version"   a format version whose hash rule is not known
+// The name is checked first: a renamed copy is reported as renamed whatever its path says.
+#pragma once
+
+#include <optional>
+#include <string>
+
+#include "prefetch_record.h"
+
+namespace runtrail {
+
+std::string hash_verdict(const std::string& file_name, const prefetch_record& record);
+
+// Whether the path gives the header's hash, as the JSON forms report it: nothing (null) when there
+// is no path, or no known hash rule for the version.
+std::optional<bool> path_hash_matches(const path_hash_check& check);
+
+}  // namespace runtrail

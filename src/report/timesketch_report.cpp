@@ -1,0 +1,152 @@
+#include "timesketch_report.h"
+
+#include <cstdio>
+#include <optional>
+
+#include "ascii_text.h"
+#include "filetime.h"
+#include "hash_verdict.h"
+#include "json_text.h"
+#include "prefetch_hash.h"
+#include "report_format.h"
+
+namespace runtrail {
+namespace {
+
+constexpr const char* k_execution_data_type = "windows:prefetch:execution";
+constexpr const char* k_volume_creation_data_type = "windows:volume:creation";
+constexpr const char* k_last_run_description = "Last Time Executed";
+constexpr const char* k_earlier_run_description = "Previous Last Time Executed";
+constexpr const char* k_volume_creation_description = "Creation Time";
+constexpr uint64_t k_ticks_per_microsecond = 10;
+// Windows keeps at most this many characters of a longer executable name in the header.
+constexpr size_t k_cut_exe_name_length = 29;
+
+struct event_time {
+    std::string datetime;  // "2016-01-11T22:08:20.985330+00:00"
+    int64_t timestamp;     // microseconds since 1970 (negative before)
+};
+
+std::optional<event_time> event_time_of(uint64_t filetime) {
+    const std::optional<utc_time> t = printable_time(filetime);
+    if (!t) return std::nullopt;
+    char text[48];
+    std::snprintf(text, sizeof text, "%04d-%02u-%02uT%02u:%02u:%02u.%06u+00:00", t->year, t->month, t->day, t->hour,
+                  t->minute, t->second, static_cast<unsigned>(t->ticks / k_ticks_per_microsecond));
+    constexpr auto k_epoch_microseconds = static_cast<int64_t>(k_filetime_of_unix_epoch / k_ticks_per_microsecond);
+    return event_time{text, static_cast<int64_t>(filetime / k_ticks_per_microsecond) - k_epoch_microseconds};
+}
+
+// The mapped files whose file name is the executable's: equal to it, or starting with it when the
+// header holds a cut name.
+std::vector<std::string> path_hints_of(const prefetch_record& record) {
+    std::vector<std::string> hints;
+    const std::string exe = lower_ascii(record.exe_name);
+    if (exe.empty()) return hints;
+    for (const std::string& path : record.modules) {
+        const size_t slash = path.rfind('\\');
+        const std::string name = lower_ascii(slash == std::string::npos ? path : path.substr(slash + 1));
+        if (name == exe || (exe.size() >= k_cut_exe_name_length && name.starts_with(exe))) hints.push_back(path);
+    }
+    return hints;
+}
+
+std::string joined(const std::vector<std::string>& items, const char* joiner) {
+    std::string out;
+    for (size_t i = 0; i < items.size(); ++i) out += (i > 0 ? joiner : "") + items[i];
+    return out;
+}
+
+// "Prefetch [CALC.EXE] was executed - run count 2 path hints: ... hash: 0x3FBEF7FD volume: 1
+// [serial number: 0x8C9F49EC, device path: \VOLUME{...}]", as plaso words it.
+std::string run_message(const prefetch_record& record, const std::vector<std::string>& hints) {
+    std::string message = "Prefetch [" + record.exe_name + "] was executed - run count " +
+                          std::to_string(record.run_count) + " path hints: " + joined(hints, ", ") +
+                          " hash: 0x" + upper_hex_text(record.prefetch_hash);
+    for (size_t i = 0; i < record.volumes.size(); ++i) {
+        const volume_record& v = record.volumes[i];
+        message += (i > 0 ? ", volume: " : " volume: ") + std::to_string(i + 1) + " [serial number: 0x" +
+                   upper_hex_text(v.serial) + ", device path: " + v.device_path + "]";
+    }
+    return message;
+}
+
+void append_when(json_object& event, const event_time& when, const char* description) {
+    event.text("datetime", when.datetime);
+    event.number("timestamp", when.timestamp);
+    event.text("timestamp_desc", description);
+}
+
+}  // namespace
+
+void timesketch_report::render(const file_facts& file, const prefetch_record& record, std::string& out) const {
+    const std::vector<std::string> hints = path_hints_of(record);
+    const std::string message = run_message(record, hints);
+    std::vector<std::string> device_paths;
+    std::vector<uint32_t> serials;
+    for (const volume_record& v : record.volumes) {
+        device_paths.push_back(v.device_path);
+        serials.push_back(v.serial);
+    }
+    auto append_source = [&](json_object& event) {
+        event.text("filename", file.path);
+        if (!settings_.host_name.empty()) event.text("hostname", settings_.host_name);
+    };
+    auto append_run_event = [&](const event_time& when, const char* description) {
+        {
+            json_object event(out);
+            event.text("message", message);
+            append_when(event, when, description);
+            event.text("data_type", k_execution_data_type);
+            event.text("executable", record.exe_name);
+            event.number("run_count", record.run_count);
+            event.array("path_hints", hints, append_json_string);
+            event.number("prefetch_hash", record.prefetch_hash);
+            event.array("mapped_files", record.modules, append_json_string);
+            event.number("number_of_volumes", record.volumes.size());
+            event.array("volume_device_paths", device_paths, append_json_string);
+            event.array("volume_serial_numbers", serials,
+                        [](std::string& line, uint32_t serial) { line += std::to_string(serial); });
+            event.number("version", record.version);
+            if (const std::optional<uint32_t> name_hash = name_hash_of(file.name))
+                event.number("name_hash", *name_hash);
+            else
+                event.null("name_hash");
+            if (const std::optional<bool> matches = path_hash_matches(record.path_check))
+                event.boolean("path_hash_match", *matches);
+            else
+                event.null("path_hash_match");
+            if (record.path_check.device_path.empty())
+                event.null("device_path");
+            else
+                event.text("device_path", record.path_check.device_path);
+            event.text("hash_check", hash_verdict(file.name, record));
+            append_source(event);
+        }
+        out += '\n';
+    };
+
+    const std::optional<event_time> last_run = event_time_of(record.last_run);
+    if (last_run) append_run_event(*last_run, k_last_run_description);
+    // A slot that repeats the last run is that same run.
+    for (const uint64_t earlier : record.earlier_runs)
+        if (const std::optional<event_time> when = event_time_of(earlier); when && earlier != record.last_run)
+            append_run_event(*when, k_earlier_run_description);
+
+    for (const volume_record& v : record.volumes) {
+        const std::optional<event_time> created = event_time_of(v.created);
+        if (!created) continue;
+        {
+            json_object event(out);
+            event.text("message", v.device_path + " Serial number: 0x" + upper_hex_text(v.serial) + " Origin: " + file.name);
+            append_when(event, *created, k_volume_creation_description);
+            event.text("data_type", k_volume_creation_data_type);
+            event.text("device_path", v.device_path);
+            event.number("serial_number", v.serial);
+            append_source(event);
+        }
+        out += '\n';
+    }
+}
+
+}  // namespace runtrail

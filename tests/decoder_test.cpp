@@ -1,0 +1,227 @@
+// The container decoders against streams from the test encoder, broken input and real files.
+#include <chrono>
+#include <optional>
+#include <random>
+
+#include "container.h"
+#include "test_support.h"
+#include "xpress_lz77.h"
+#include "xpress_test_encoder.h"
+
+namespace runtrail::test {
+namespace {
+
+using namespace xpress_test;
+
+// The image a container holds; nothing when it is refused.
+std::optional<std::vector<uint8_t>> unwrap(const std::vector<uint8_t>& bytes) {
+    xpress_huffman_decoder decoder;
+    std::vector<uint8_t> image;
+    const byte_span span(bytes.data(), bytes.size());
+    if (!unwrap_container(span, detect_container(span), decoder, image)) return std::nullopt;
+    return image;
+}
+
+// One chunk, followed by `padding` zero bytes, into a 100-byte image.
+struct chunk_result {
+    bool ok = false;
+    size_t pos = 0, used = 99;
+};
+chunk_result decode_one(const std::vector<coded_symbol>& symbols, size_t padding = k_stream_padding,
+                        const code_lengths& lengths = flat_lengths()) {
+    std::vector<uint8_t> chunk = encode_chunk(lengths, symbols), image(100, 0);
+    chunk.resize(chunk.size() + padding, 0);
+    chunk_result r;
+    r.ok = xpress_huffman_decoder().decode_chunk(chunk.data(), chunk.size(), image.data(), 100, r.pos, r.used);
+    return r;
+}
+
+std::vector<uint8_t> random_bytes(size_t n, uint32_t seed) {
+    std::mt19937 rng(seed);
+    std::vector<uint8_t> v(n);
+    for (auto& b : v) b = static_cast<uint8_t>(rng());
+    return v;
+}
+// Every symbol but the last with a 9-bit code: 64 decode-table entries stay unfilled.
+code_lengths incomplete_lengths() { code_lengths l = flat_lengths(); l[511] = 0; return l; }
+
+TEST(DecoderRoundTrip, RandomMixesOfEverySymbolKindOverSeveralChunks) {
+    // Offsets 1..7 (repeating within one 8-byte move), 8..15 and far; plain, byte- and word-escaped
+    // lengths; each chunk ends on the symbol reaching its 64 KiB mark, often a match running past it.
+    std::mt19937 rng(2024);
+    for (int round = 0; round < 4; ++round) {
+        std::vector<uint8_t> data;
+        std::vector<std::vector<uint8_t>> chunks;
+        for (int c = 0; c < 3; ++c) {
+            std::vector<coded_symbol> syms;
+            for (const size_t end = data.size() + k_mam_chunk_size; data.size() < end;) {
+                const unsigned kind = rng() % 16;
+                if (data.size() < 16 || kind < 7) {
+                    data.push_back(static_cast<uint8_t>(rng() % 40));
+                    syms.push_back(literal(data.back()));
+                    continue;
+                }
+                uint32_t offset = kind == 7 ? 1 + rng() % 7 : kind < 11 ? 8 + rng() % 8 : 16 + rng() % 65520;
+                offset = std::min<uint32_t>(offset, static_cast<uint32_t>(data.size()));
+                const uint32_t length = kind < 14 ? 3 + rng() % 15 : 18 + rng() % (kind == 14 ? 300 : 3000);
+                syms.push_back(match(length, offset));
+                for (uint32_t i = 0; i < length; ++i) data.push_back(data[data.size() - offset]);
+            }
+            std::array<uint64_t, 512> freq{};
+            for (const auto& s : syms) ++freq[s.symbol];
+            chunks.push_back(encode_chunk(huffman_lengths(freq), syms));
+        }
+        EXPECT_EQ(unwrap(mam_from_chunks(static_cast<uint32_t>(data.size()), chunks)), data) << "round " << round;
+    }
+}
+
+TEST(DecoderRoundTrip, MamAndMem0WithLongCodesWithAndWithoutMatches) {
+    // Skewed bytes give codes of up to 15 bits; every byte value occurs; the end falls mid-chunk.
+    std::mt19937 rng(77);
+    std::geometric_distribution<int> geo(0.35);
+    std::vector<uint8_t> data(200001);
+    for (auto& b : data) b = static_cast<uint8_t>(std::min(geo(rng), 255));
+    for (int i = 0; i < 256; ++i) data[static_cast<size_t>(i) * 700] = static_cast<uint8_t>(i);
+    std::array<uint64_t, 512> freq{};
+    for (uint8_t b : data) ++freq[b];
+    const code_lengths l = huffman_lengths(freq);
+    ASSERT_EQ(*std::max_element(l.begin(), l.end()), 15);
+    for (bool matches : {false, true}) {
+        EXPECT_EQ(unwrap(make_mam(data, matches)), data) << "matches " << matches;
+        EXPECT_EQ(unwrap(make_mem0(data, matches)), data) << "matches " << matches;
+    }
+}
+
+TEST(DecoderChunkBoundary, NextChunkStartsRightAfterTheInputOfA64KiBChunk) {
+    // The first chunk ends exactly on its 64 KiB mark, or with a match across it; the second
+    // chunk's table follows the first chunk's input, and its far match reaches back.
+    for (bool crossing : {false, true}) {
+        std::vector<uint8_t> data = random_bytes(crossing ? 65530 : 65536, 9);
+        std::vector<coded_symbol> first(data.size());
+        std::transform(data.begin(), data.end(), first.begin(), literal);
+        if (crossing) {
+            first.push_back(match(100, 1000));  // 94 bytes past the mark
+            for (int i = 0; i < 100; ++i) data.push_back(data[data.size() - 1000]);
+        }
+        data.push_back('Z');
+        for (int i = 0; i < 10; ++i) data.push_back(data[data.size() - 65535]);
+        const auto chunks = {encode_chunk(flat_lengths(), first),
+                             encode_chunk(flat_lengths(), {literal('Z'), match(10, 65535)})};
+        EXPECT_EQ(unwrap(mam_from_chunks(static_cast<uint32_t>(data.size()), chunks)), data) << "crossing " << crossing;
+    }
+}
+
+TEST(DecoderBadInput, ChunkFailsOnMatchBeforeTheStartBadLengthEscapesAndIncompleteCodes) {
+    auto r = decode_one({literal('a'), match(4, 2)});
+    EXPECT_FALSE(r.ok);
+    EXPECT_EQ(r.used, 0u);
+    EXPECT_EQ(r.pos, 1u);  // the literal before the failure stays
+
+    // A 16-bit length below 15 is invalid; 15 itself gives a match of 18.
+    EXPECT_FALSE(decode_one({literal('z'), coded_symbol{256 + 15, {255, 14, 0}, 0, 17}}).ok);
+    r = decode_one({literal('z'), coded_symbol{256 + 15, {255, 15, 0}, 0, 18}}, 0);
+    EXPECT_TRUE(r.ok);
+    EXPECT_EQ(r.pos, 19u);
+
+    // The escape byte would lie past the end of the input.
+    EXPECT_FALSE(decode_one({literal('z'), coded_symbol{256 + 15, {}, 0, 18}}, 0).ok);
+    EXPECT_FALSE(decode_one({literal('b')}, k_stream_padding, incomplete_lengths()).ok);
+}
+
+TEST(DecoderBadInput, BrokenStreamKeepsTheDeclaredSizeWithZerosWhereNothingDecoded) {
+    // An incomplete code in the second chunk: the first chunk's table must not stand in for it.
+    const auto first = encode_chunk(flat_lengths(), std::vector<coded_symbol>(65536, literal('a')));
+    auto r = unwrap(mam_from_chunks(65538, {first, encode_chunk(incomplete_lengths(), {literal('b'), literal('c')})}));
+    std::vector<uint8_t> expect(65538, 'a');
+    expect[65536] = expect[65537] = 0;
+    EXPECT_EQ(r, expect);
+
+    // Input breaking off 1000 bytes into the second of three chunks (about 900 bytes decode).
+    const auto data = random_bytes(3 * 65536, 4);
+    const auto chunks = encode_chunks(data, false);
+    ASSERT_EQ(chunks.size(), 3u);
+    auto mam = mam_from_chunks(static_cast<uint32_t>(data.size()), chunks);
+    mam.resize(8 + chunks[0].size() + 1000);
+    r = unwrap(mam);
+    ASSERT_TRUE(r.has_value());
+    ASSERT_EQ(r->size(), data.size());
+    EXPECT_TRUE(std::equal(data.begin(), data.begin() + 65536 + 600, r->begin()));
+    EXPECT_EQ(std::count(r->begin() + 2 * 65536, r->end(), 0), 65536);
+}
+
+TEST(DecoderBadInput, DeclaredSizesBeyondTheInputOrTheImageCapAreRefused) {
+    std::vector<uint8_t> tiny = {'M', 'A', 'M', 0x04, 0xFF, 0xFF, 0xFF, 0xFF, 0, 0, 0, 0, 0};  // 4 GiB - 1
+    const auto t0 = std::chrono::steady_clock::now();
+    EXPECT_FALSE(unwrap(tiny).has_value());
+    EXPECT_LT(std::chrono::steady_clock::now() - t0, std::chrono::seconds(1));
+
+    const size_t most = max_decodable_image(tiny.size());  // too little input for a chunk: zeros
+    put<uint32_t>(tiny, 4, static_cast<uint32_t>(most));
+    EXPECT_EQ(unwrap(tiny), std::vector<uint8_t>(most, 0));
+    put<uint32_t>(tiny, 4, static_cast<uint32_t>(most + 1));
+    EXPECT_FALSE(unwrap(tiny).has_value());
+
+    tiny.resize(40000, 0);  // input for more than the cap
+    ASSERT_GT(max_decodable_image(tiny.size()), k_max_container_image);
+    put<uint32_t>(tiny, 4, static_cast<uint32_t>(k_max_container_image));
+    EXPECT_TRUE(unwrap(tiny).has_value());
+    put<uint32_t>(tiny, 4, static_cast<uint32_t>(k_max_container_image + 1));
+    EXPECT_FALSE(unwrap(tiny).has_value());
+}
+
+TEST(DecoderRealFiles, WindowsMamFilesDecodeToTheirDeclaredImage) {
+    // Declared sizes as the file headers give them.
+    const std::pair<const char*, size_t> files[] = {
+        {"Win10/CALC.EXE-3FBEF7FD.pf", 47848},    {"Win10/CALCULATOR.EXE-6940BD5C.pf", 99194},
+        {"Win10/CHROME.EXE-B3BA7868.pf", 116042}, {"Win10/DCODEDCODEDCODEDCODEDCODEDCOD-E65B9FE8.pf", 33606},
+        {"Win10/CMD.EXE-D269B812.pf", 25138},     {"Win11/103.0.5060.66_101.0.4951.67_C-5721700C.pf", 107510},
+        {"Win10/DEVENV.EXE-854D7862.pf", 380690}, {"Win11/AM_BASE.EXE-3F70DC95.pf", 8174}};
+    const std::vector<uint8_t> start = {30, 0, 0, 0, 'S', 'C', 'C', 'A'};  // version 30, signature
+    for (const auto& [path, declared] : files) {
+        const auto image = unwrap(read_bytes(data_path(path)));
+        ASSERT_TRUE(image.has_value()) << path;
+        ASSERT_EQ(image->size(), declared) << path;
+        EXPECT_EQ(std::vector<uint8_t>(image->begin(), image->begin() + 8), start) << path;
+    }
+}
+
+lz_item lit(uint8_t b) { return {false, b, 0, 0}; }
+lz_item mat(uint32_t length, uint32_t offset) { return {true, 0, length, offset}; }
+
+// The bytes LZ77 items stand for, zero-filled to `size`.
+std::vector<uint8_t> expand(const std::vector<lz_item>& items, size_t size) {
+    std::vector<uint8_t> out;
+    for (const auto& it : items) {
+        if (!it.is_match) out.push_back(it.byte);
+        for (uint32_t i = 0; it.is_match && i < it.length; ++i) out.push_back(out[out.size() - it.offset]);
+    }
+    out.resize(size, 0);
+    return out;
+}
+
+TEST(DecoderXpressBlock, LengthEscapesTheStopAtA64KiBBoundaryAndStoredBlocks) {
+    // Half-byte escapes for 15 and 19 share one byte, low half first; 25 and 279 add the byte
+    // escape, 280, 303 and the last match (930 bytes are out before it) the 16-bit length.
+    const std::vector<lz_item> items = {lit('a'),    lit('b'),   lit('c'),   lit('d'),    lit('e'),
+                                        mat(15, 2),  mat(19, 5), mat(25, 3), mat(279, 4), mat(280, 7),
+                                        mat(303, 6), mat(3, 1),  lit('f'),   mat(65536 - 930, 900)};
+    const auto block = make_xpress_block(items, 15);
+    ASSERT_EQ(block[k_xpress_block_header_bytes + 4 + 5 + 2], 0x95);  // the shared half-bytes
+    EXPECT_EQ(unwrap(block), expand(items, 65536));
+    EXPECT_FALSE(unwrap(make_xpress_block(items, 0)).has_value());  // only 16 pages open
+    EXPECT_FALSE(unwrap(make_xpress_block(items, 31)).has_value());
+
+    // A match stops at the 64 KiB boundary, and the next item follows it there.
+    const auto across = make_xpress_block({lit('a'), mat(65529, 1), mat(100, 1), lit('Z')}, 31);
+    std::vector<uint8_t> out(2 * 65536, 0);
+    EXPECT_GT(decode_xpress_block(byte_span(across.data(), across.size()), out.data(), out.size()), 0u);
+    EXPECT_EQ(out, expand({lit('a'), mat(65535, 1), lit('Z')}, out.size()));
+
+    // A compressed size of 64 KiB marks the bytes after the header as stored: copied, flag words too.
+    const auto stored = make_xpress_block(std::vector<lz_item>(65536, lit('s')), 15, (65536 - 1) << 2);
+    const auto data = stored.begin() + k_xpress_block_header_bytes;
+    EXPECT_EQ(unwrap(stored), std::vector<uint8_t>(data, data + 65536));
+}
+
+}  // namespace
+}  // namespace runtrail::test

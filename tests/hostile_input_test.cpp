@@ -1,0 +1,142 @@
+// Hostile input: real files cut short or corrupted, images built for the largest parse results, and
+// names made to break reports. Each ends cleanly: no exception, no report that loses its shape, and
+// memory that stays proportional to the image.
+#include <sys/resource.h>
+
+#include "hostile_chain.h"
+#include "test_support.h"
+#include "xpress_test_encoder.h"
+
+namespace runtrail::test {
+namespace {
+
+// Instrumented builds run each input many times slower; they take every fourth case.
+#if defined(__SANITIZE_ADDRESS__)
+constexpr size_t k_thin = 4;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+constexpr size_t k_thin = 4;
+#else
+constexpr size_t k_thin = 1;
+#endif
+#else
+constexpr size_t k_thin = 1;
+#endif
+
+TEST(HostileInput, RealFilesCutShortOrCorruptedEndCleanly) {
+    const std::vector<report_settings> settings = hostile_chain::variants();
+    size_t runs = 0, reports = 0;
+    auto check = [&](const std::vector<uint8_t>& bytes, size_t length, const std::string& what) {
+        // Every form in one option setting each time, the settings turn and turn about.
+        const size_t first = runs++ % (settings.size() / hostile_chain::k_forms) * hostile_chain::k_forms;
+        const auto result = hostile_chain::run({bytes.data(), length}, settings, first, hostile_chain::k_forms);
+        reports += result.parsed;
+        EXPECT_EQ(result.fault, "") << what;
+    };
+    for (const std::string& file : real_files()) {
+        std::vector<uint8_t> bytes = read_bytes(data_path(file));
+        EXPECT_TRUE(hostile_chain::run({bytes.data(), bytes.size()}, settings).parsed) << file;
+        // Every length of the header, a spread over the file, its last bytes.
+        for (size_t n = 0; n < 240; n += k_thin) check(bytes, std::min(n, bytes.size()), file + " cut at " + std::to_string(n));
+        for (size_t i = 0; i < 64; i += k_thin) check(bytes, bytes.size() * i / 64, file + " cut at " + std::to_string(i) + "/64");
+        check(bytes, bytes.size() - 1, file + " without its last byte");
+        // The header fields the parser reads (and a container's header and first table), then a
+        // spread over the rest: set to 0, to 0xFF and with the top bit flipped.
+        std::vector<size_t> positions;
+        for (size_t p = 0; p < 0xD8; p += p < 0x10 || (p >= 0x54 && p < 0x78) ? 1 : 4) positions.push_back(p);
+        for (size_t i = 0; i < 32; ++i) positions.push_back(0xD8 + (bytes.size() - 0xD8) * i / 32);
+        for (size_t k = 0; k < positions.size(); k += k_thin) {
+            const size_t p = positions[k];
+            const uint8_t original = bytes[p];
+            for (uint8_t value : {uint8_t{0}, uint8_t{0xFF}, static_cast<uint8_t>(original ^ 0x80)}) {
+                bytes[p] = value;
+                check(bytes, bytes.size(), file + " byte " + std::to_string(p) + " = " + std::to_string(value));
+            }
+            bytes[p] = original;
+        }
+    }
+    EXPECT_GT(reports, runs / 8);  // cuts past the header of a plain image still give a report
+}
+
+// A version 17 image (smallest entries) whose strings block is all empty strings under a huge
+// metrics count, then one volume claiming a huge number of one-character directory strings.
+std::vector<uint8_t> largest_results_image(size_t size) {
+    std::vector<uint8_t> b(size, 0);
+    put<uint32_t>(b, 0x00, 17);
+    std::memcpy(b.data() + 4, "SCCA", 4);
+    put<uint32_t>(b, 0x0C, static_cast<uint32_t>(size));
+    b[0x10] = 'A';
+    put<uint32_t>(b, 0x54, 0x98);
+    put<uint32_t>(b, 0x58, 0xFFFFFFFF);  // metrics count
+    put<uint32_t>(b, 0x64, 0x100);       // strings: zero units from here on
+    put<uint32_t>(b, 0x68, 0xFFFFFFFF);  // strings block size
+    const size_t volumes = (0x100 + size / 8 + 7) / 8 * 8;
+    put<uint32_t>(b, 0x6C, static_cast<uint32_t>(volumes));
+    put<uint32_t>(b, volumes, 40);                // one 40-byte entry; its path "V" follows it
+    put<uint32_t>(b, volumes + 0x20, 0xFFFFFFFF);  // directory count
+    b[volumes + 40] = 'V';
+    for (size_t p = volumes + 48; p + 6 <= size; p += 6) b[p] = 1, b[p + 2] = 'D';  // count 1, "D", 0
+    return b;
+}
+
+TEST(HostileInput, ParseResultsStayProportionalToTheImage) {
+    constexpr size_t k_size = size_t{1} << 20;
+    std::vector<uint8_t> image = largest_results_image(k_size);
+    auto r = parse_prefetch_image({image.data(), image.size()});
+    ASSERT_TRUE(r);
+    EXPECT_EQ(r->modules.size(), k_size / 20);  // one per smallest metrics entry, however many claimed
+    ASSERT_EQ(r->volumes.size(), 1u);
+    EXPECT_GT(r->volumes[0].directories.size(), k_size / 64);
+    EXPECT_LE(r->volumes[0].directories.size(), k_size / 38);
+    // Without a count the declared block size bounds the strings, with the same cap.
+    put<uint32_t>(image, 0x58, 0);
+    EXPECT_EQ(parse_prefetch_image({image.data(), image.size()})->modules.size(), k_size / 20);
+
+    // In a container declaring one byte more than 16 MiB it is refused, however little input it takes.
+    std::vector<uint8_t> mam = xpress_test::make_mam(image);
+    put<uint32_t>(mam, 4, (uint32_t{16} << 20) + 1);
+    mam.resize(std::max<size_t>(mam.size(), 64 * 1024), 0);
+    xpress_huffman_decoder decoder;
+    std::vector<uint8_t> out;
+    EXPECT_FALSE(unwrap_container({mam.data(), mam.size()}, detect_container({mam.data(), mam.size()}), decoder, out));
+}
+
+TEST(HostileInput, WorstContainerStaysWithinASmallMultipleOfItsImage) {
+    if (k_thin > 1) GTEST_SKIP() << "the memory of an instrumented build says nothing about the program";
+    constexpr size_t k_image = size_t{16} << 20;
+    const scratch_dir dir;
+    const std::vector<uint8_t> mam = xpress_test::make_mam(largest_results_image(k_image));
+    EXPECT_LT(mam.size(), size_t{64} << 10);
+    write_file(dir / "WORST.EXE-00000000.pf", std::string(mam.begin(), mam.end()));
+    const tool_result r = run_tool({dir / "WORST.EXE-00000000.pf", "-csv", "-verbose", "-out", dir / "out.csv"});
+    EXPECT_EQ(r.status, 0);
+    struct rusage usage {};
+    ASSERT_EQ(getrusage(RUSAGE_CHILDREN, &usage), 0);
+    EXPECT_LT(static_cast<size_t>(usage.ru_maxrss) * 1024, 10 * k_image);
+}
+
+TEST(HostileInput, NamesMadeToBreakReportsKeepEveryShape) {
+    const std::string hostile[] = {"A,B", "A|B", "A\"B", "\"{\"", "A;B", "A\tB", "A\rB", "A\nB", "A\r\nB", " | ", "{\"x"};
+    loaded_file f = load_real_file("Win7/CMD.EXE-4A81B364.pf");
+    for (const std::string& name : hostile) {
+        f.record.exe_name = f.record.target_path = f.record.modules[0] = f.record.volumes[0].device_path = name;
+        f.record.volumes[0].directories[0] = name;
+        f.facts.path = f.facts.name = name;
+        for (const report_settings& settings : hostile_chain::variants()) {
+            std::string out;
+            make_report_writer(settings)->write(f.facts, f.record, out);
+            EXPECT_EQ(report_shape::check(out, settings), "") << name;
+        }
+    }
+    // A quote inside a quoted CSV field is doubled; a separator inside an unquoted one becomes a space.
+    f.record.exe_name = "A\"B,C";
+    std::string out;
+    make_report_writer(settings_of({"-csv", "-enable_quoted_csv_fields"}).report)->write(f.facts, f.record, out);
+    EXPECT_NE(out.find(",\"A\"\"B,C\","), std::string::npos) << out;
+    out.clear();
+    make_report_writer(settings_of({"-csv"}).report)->write(f.facts, f.record, out);
+    EXPECT_NE(out.find(",A\"B C,"), std::string::npos) << out;
+}
+
+}  // namespace
+}  // namespace runtrail::test

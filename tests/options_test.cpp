@@ -1,0 +1,148 @@
+// The command line and the date and time patterns: what each option gives, what is refused, and
+// one formatter for every date and time of a report.
+#include "test_support.h"
+#include "time_format.h"
+#include "usage.h"
+
+namespace runtrail::test {
+namespace {
+
+command_line parsed(std::vector<std::string> args) {
+    args.insert(args.begin(), "runtrail");
+    return parse_command_line(args);
+}
+
+TEST(Options, FormatsAndSeparatorsFromTheCommandLine) {
+    struct row {
+        std::vector<std::string> args;
+        output_form form;
+        std::string separator;
+        char sep_char;
+        bool compact;
+        bool verbose;
+    };
+    const row rows[] = {
+        {{"x.pf"}, output_form::text, " | ", 0, false, true},
+        {{"x.pf", "-CSV"}, output_form::csv, ",", ',', true, false},
+        {{"x.pf", "-csv", "-pair_datetime"}, output_form::csv, ",", ',', false, false},
+        {{"-pair_datetime", "-csv", "x.pf", "-v"}, output_form::csv, ",", ',', false, true},
+        {{"-csv", "-csvl2t", "x.pf"}, output_form::log2timeline, ",", ',', false, false},  // the later one wins
+        {{"-jsonl", "x.pf", "-bodyfile"}, output_form::body_file, "|", '|', false, false},
+        {{"-bodyfile", "-jsonl", "x.pf"}, output_form::json_lines, " | ", 0, false, false},
+        {{"-csv", "x.pf", "-timesketch"}, output_form::timesketch, " | ", 0, false, false},
+        {{"-timesketch", "-jsonl", "x.pf"}, output_form::json_lines, " | ", 0, false, false},
+        {{"-pipe", "-enumdir", "d"}, output_form::csv, " | ", '|', false, false},  // the padded table
+        {{"-pipe", "-enumdir", "d", "-verbose"}, output_form::text, " | ", 0, false, true},
+        {{"x.pf", "-csv", "-csv_separator", "TAB"}, output_form::csv, "\t", 0, true, false},
+        {{"x.pf", "-csv", "-csv_separator", ";"}, output_form::csv, ";", 0, true, false},
+        {{"x.pf", "-csvl2t", "-csv_separator", " | "}, output_form::log2timeline, " | ", '|', false, false},
+        {{"x.pf", "-csv", "-csv_separator", " , ", "-enable_quoted_csv_fields"}, output_form::csv, ",", 0, true, false},
+        {{"x.pf", "-csvl2t", "-csv_separator", " ; ", "-no_whitespace"}, output_form::log2timeline, ";", 0, true, false},
+    };
+    for (const row& r : rows) {
+        const command_line c = parsed(r.args);
+        ASSERT_EQ(c.result, command_line::outcome::run) << r.args[0] << " " << c.error;
+        EXPECT_EQ(c.settings.report.form, r.form) << r.args[0] << " " << r.args.back();
+        EXPECT_EQ(c.settings.report.separator, r.separator) << r.args[0] << " " << r.args.back();
+        EXPECT_EQ(c.settings.report.field_sep_char, r.sep_char) << r.args[0] << " " << r.args.back();
+        EXPECT_EQ(c.settings.report.compact_fields, r.compact) << r.args[0] << " " << r.args.back();
+        EXPECT_EQ(c.settings.report.verbose, r.verbose) << r.args[0] << " " << r.args.back();
+    }
+    const command_line both = parsed({"-enumdir", "d", "-pipe", "-num_subdirs", "0x10"});
+    EXPECT_EQ(both.settings.input, input_mode::standard_input);  // with both, names come from standard input
+    EXPECT_EQ(both.settings.walk_depth, 16u);
+}
+
+TEST(Options, UnknownRefusedAndMisusedOptionsFailAndHelpDoesNot) {
+    // Options this build does not offer fail the run instead of being ignored.
+    for (const char* option : {"-xml", "-gzip", "-zlib", "-multiline", "-csvgen", "-threads", "-base10", "-signal",
+                               "-alias", "-outdir", "-cmd_start_time", "-filter_sig", "-sqlite"}) {
+        const command_line c = parsed({"x.pf", option, "1"});
+        EXPECT_EQ(c.result, command_line::outcome::failed) << option;
+        EXPECT_EQ(c.error, "This option is not offered in this build") << option;
+        EXPECT_TRUE(c.error_with_header_block) << option;
+    }
+    const std::pair<std::vector<std::string>, std::string> misused[] = {
+        {{"x.pf", "-bogus"}, "unknown option: -bogus"},
+        {{"x.pf", "-cs"}, "unknown option: -cs"},  // no abbreviations
+        {{"x.pf", "-hostname"}, "option -hostname needs a value"},
+        {{"a.pf", "b.pf"}, "unexpected argument: b.pf"},
+        {{"-pipe", "a.pf"}, "unexpected argument: a.pf"},
+        {{"-csv"}, "no prefetch file named"},
+    };
+    for (const auto& [args, error] : misused) {
+        const command_line c = parsed(args);
+        EXPECT_EQ(c.result, command_line::outcome::failed) << error;
+        EXPECT_EQ(c.error, error);
+        EXPECT_TRUE(c.error_with_usage) << error;
+    }
+    for (const char* help : {"-h", "-HELP", "/?", "--help"})
+        EXPECT_EQ(parsed({"x.pf", "-csv", help}).result, command_line::outcome::help) << help;
+    EXPECT_EQ(parse_command_line({"runtrail"}).result, command_line::outcome::help);
+
+    // The program as a user meets it: the message, then the usage; the exit status says it failed.
+    const tool_result unknown = run_tool({"x.pf", "-bogus"});
+    EXPECT_EQ(unknown.status, 255);
+    EXPECT_EQ(unknown.err, "unknown option: -bogus\n" + usage_text("runtrail"));
+    EXPECT_EQ(unknown.out, "");
+    const tool_result refused = run_tool({"x.pf", "-xml"});
+    EXPECT_EQ(refused.status, 255);
+    EXPECT_EQ(refused.err, "This option is not offered in this build\n");
+    EXPECT_EQ(refused.out.substr(0, 44), "runtrail 1.40 - Windows Prefetch file reader");
+    const tool_result help = run_tool({"-h"});
+    EXPECT_EQ(help.status, 0);
+    EXPECT_EQ(help.err, usage_text(RUNTRAIL_BINARY));
+}
+
+// 2014-03-05 12:34:56.7891234
+constexpr uint64_t k_moment = 130384964967891234ULL;
+
+TEST(TimeFormat, PatternsRenderWhatTheySayAndUnusablePatternsAreRefused) {
+    const std::tuple<const char*, const char*, const char*> rendered[] = {
+        {"yyyy-mm-dd", "hh:mm:ss.xxx", "2014-03-05 12:34:56.789"},
+        {"mm/dd/yyyy", "hh:mm:ss", "03/05/2014 12:34:56"},
+        {"dd/mm/yyyy", "hh:mm:ss.xxxxxx", "05/03/2014 12:34:56.789123"},
+        {"yy-mm-dd", "hh:mm:ss.xxxxxxx", "14-03-05 12:34:56.7891234"},
+        {"MMM DD, YY", "HH:MM:SS.XXXXXXXXX", "Mar 05, 14 12:34:56.789123400"},
+        {"dd mmm yyyy", "hh:mm:ss.xxxx", "2014-03-05 12:34:56.7891"},  // 11 characters: the default date stays
+    };
+    for (const auto& [date, time, want] : rendered) {
+        time_format f;
+        f.set_date_pattern(date);
+        EXPECT_TRUE(f.set_time_pattern(time)) << time;
+        EXPECT_EQ(f.text(k_moment), want) << date << " " << time;
+    }
+    time_format f;
+    for (const char* refused : {"yyyy-m-d", "yyyy/dd/mm", "mm.dd.yyyy", "yyyymmdd", "dd-mm-yy,", "mm/dd-yyyy", "dd mmm, yy"})
+        EXPECT_FALSE(f.set_date_pattern(refused)) << refused;
+    for (const char* refused : {"hh-mm-ss", "hh:mm", "hh:mm:ss.xx", "hh:mm:ss,xxx", "hh:mm:ss.xxxxxxxxxx", "mm:ss.xxx"})
+        EXPECT_FALSE(f.set_time_pattern(refused)) << refused;
+    EXPECT_EQ(f.text(k_moment), "2014-03-05 12:34:56.789");  // refused patterns leave the defaults
+
+    // Cut, never rounded; only printable times print.
+    EXPECT_EQ(f.text(130384964969999999ULL), "2014-03-05 12:34:56.999");
+    EXPECT_EQ(f.text_whole_seconds(k_moment), "2014-03-05 12:34:56");
+    // Not printable: none, the first second of 1970, bit 63, before 1900, after 3000.
+    for (uint64_t no_time : {0ULL, 116444736000000000ULL, 116444736009999999ULL, 1ULL << 63, 94354847990000000ULL,
+                             441796896000000000ULL})
+        EXPECT_EQ(f.text(no_time), " ") << no_time;
+    EXPECT_EQ(f.text(116444736010000000ULL), "1970-01-01 00:00:01.000");
+    EXPECT_EQ(f.text(94354848000000000ULL), "1900-01-01 00:00:00.000");
+    EXPECT_EQ(f.text(441796895990000000ULL), "3000-12-31 23:59:59.000");
+}
+
+TEST(TimeFormat, OnePatternForEveryDateOfAReport) {
+    // The date columns and the list of earlier runs of one row follow the same pattern.
+    const loaded_file f = load_real_file("Win10/CALC.EXE-3FBEF7FD.pf");
+    std::string out;
+    make_report_writer(settings_of({"-csv", "-dateformat", "yy-mm-dd"}).report)->write(f.facts, f.record, out);
+    EXPECT_NE(out.find(",2,16-01-11, 22:08:20.985,21-03-04,"), std::string::npos) << out;
+    EXPECT_NE(out.find(",16-01-10 02:12:33.809\n"), std::string::npos) << out;
+
+    const command_line c = parsed({"x.pf", "-dateformat", "yyyy-m-d", "-timeformat", "hh:mm"});
+    EXPECT_EQ(c.warnings, (std::vector<std::string>{"invalid yyyy-m-d, using default format", "invalid hh:mm, using default format"}));
+    EXPECT_EQ(c.settings.report.times.text(k_moment), "2014-03-05 12:34:56.789");
+}
+
+}  // namespace
+}  // namespace runtrail::test

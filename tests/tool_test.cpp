@@ -1,0 +1,262 @@
+// The built program as a user runs it: exit statuses, messages, multi-file output, results files,
+// the status line on a terminal, and output read back by sleuthkit's mactime and by jq.
+#include <poll.h>
+#include <pty.h>
+#include <sys/stat.h>
+#include <termios.h>
+
+#include <ctime>
+#include <set>
+#include <sstream>
+#include <tuple>
+
+#include "test_support.h"
+
+namespace runtrail::test {
+namespace {
+
+using args_list = std::vector<std::vector<std::string>>;
+const std::string k_separator = " =================================================== \n\n";
+const std::string k_csv_header = "prefetch file name,app name,";
+const std::string k_not_prefetch = data_path("Bad/notAPrefetch.pf");
+
+size_t count_of(const std::string& text, const std::string& what) {
+    size_t n = 0;
+    for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
+    return n;
+}
+const std::string k_good[] = {data_path("Win7/CALC.EXE-77FDF17F.pf"), data_path("XPPro/CMD.EXE-087B4001.pf"),
+                              data_path("Win10/CALC.EXE-3FBEF7FD.pf"), data_path("Win11/AM_BASE.EXE-3F70DC95.pf"),
+                              data_path("Vista/NOTEPAD.EXE-EB1B961A.pf")};
+// What a shell command writes, or a note that it failed.
+std::string shell_output(const std::string& command, const scratch_dir& work) {
+    const bool ok = std::system((command + " > '" + work / "shell.out" + "' 2>&1").c_str()) == 0;
+    return ok ? read_text(work / "shell.out") : "(" + command + " failed)";
+}
+bool have(const std::string& program) { return std::system(("command -v " + program + " >/dev/null").c_str()) == 0; }
+
+TEST(Tool, HelpExitsZeroAndUsageErrorsExit255WithALineThenTheUsage) {
+    scratch_dir work;
+    const std::tuple<std::vector<std::string>, int, std::string> cases[] = {
+        {{}, 0, ""}, {{"-h"}, 0, ""}, {{"-help"}, 0, ""}, {{"/?"}, 0, ""}, {{"--help"}, 0, ""}, {{"a", "-HELP"}, 0, ""},
+        {{"a.pf", "b.pf"}, 255, "unexpected argument: b.pf\n"}, {{"-csv"}, 255, "no prefetch file named\n"},
+        {{"a.pf", "-out"}, 255, "option -out needs a value\n"}, {{"-pipe", "a.pf"}, 255, "unexpected argument: a.pf\n"},
+        {{"-pipe", "-filter"}, 255, "option -filter needs a value\n"}};
+    for (const auto& [args, status, message] : cases) {
+        const tool_result r = run_tool(args, "", work.path);
+        EXPECT_EQ(r.status, status) << testing::PrintToString(args);
+        EXPECT_EQ(r.err.rfind(message + "Usage:\n", 0), 0u) << r.err;
+    }
+}
+
+TEST(Tool, FilesThatCannotBeReportedAreNamedOnStandardErrorUnlessQuiet) {
+    scratch_dir work;
+    write_file(work / "empty.pf", "");
+    const std::pair<std::string, std::string> cases[] = {
+        {work / "missing.pf", "prob reading file "}, {work / "empty.pf", "prob reading file "},
+        {work.path, "prob reading file "}, {k_not_prefetch, "prob parsing file "}, {k_good[0], ""}};
+    for (const auto& [path, message] : cases) {
+        // Standard error is no terminal: the message alone, no escape code.
+        const tool_result r = run_tool({path}, "", work.path), quiet = run_tool({path, "-quiet"}, "", work.path);
+        EXPECT_EQ(r.status, message.empty() ? 0 : 255) << path;
+        EXPECT_EQ(r.err, message.empty() ? "" : message + path + "\n");
+        EXPECT_EQ(quiet.status, r.status) << path;
+        EXPECT_EQ(quiet.err, "") << path;
+    }
+}
+
+TEST(Tool, PipeRunsEndAsTheLastFileDidSeparateTextReportsAndWriteOneCsvHeader) {
+    scratch_dir work;
+    const std::tuple<std::string, int, size_t> cases[] = {
+        {work / "missing.pf\n" + k_good[0] + "\n" + k_not_prefetch + "\n", 255, 1},
+        {work / "missing.pf\n" + k_not_prefetch + "\n" + k_good[0] + "\n", 0, 1},
+        {k_good[0] + "\r\n" + k_good[1] + "\r\n\r\n", 0, 2},  // CR LF line ends, a blank line last
+        {"", 255, 0}, {"\n\n", 255, 0}};
+    for (const auto& [list, status, reports] : cases) {
+        const tool_result r = run_tool({"-pipe", "-csv", "-quiet"}, list, work.path);
+        EXPECT_EQ(r.status, status) << list;
+        // The header block's two lines, then the CSV header and a row for each reported file.
+        EXPECT_EQ(count_of(r.out, "\n"), 2 + (reports ? reports + 1 : 0)) << list;
+    }
+    const std::string list = k_good[0] + "\n" + k_not_prefetch + "\n" + k_good[1] + "\n" + k_not_prefetch + "\n";
+    const tool_result text = run_tool({"-pipe", "-quiet"}, list, work.path);
+    EXPECT_EQ(text.status, 255);
+    // Right after the header block and after each reported file, never after a failed one.
+    EXPECT_EQ(count_of(text.out, k_separator), 3u);
+    EXPECT_EQ(text.out.find(k_separator), text.out.find("\"\n") + 2);
+    EXPECT_TRUE(text.out.ends_with(k_separator));
+
+    const tool_result csv = run_tool({"-pipe", "-csv"}, list + k_good[2] + "\n" + k_good[3] + "\n", work.path);
+    EXPECT_EQ(csv.status, 0);
+    EXPECT_EQ(count_of(csv.out, k_csv_header), 1u);
+    EXPECT_EQ(count_of(csv.out, "\n"), 2u + 1u + 4u);
+    EXPECT_EQ(count_of(csv.out, k_separator), 0u);
+}
+
+TEST(Tool, ResultsFileHoldsTheStandardOutputBytesAndAppendExtendsIt) {
+    scratch_dir work;
+    const std::string results = work / "results.csv", list = k_good[0] + "\n" + k_good[1] + "\n";
+    const std::vector<std::string> appending{"-pipe", "-csv", "-out", results, "-append"};
+    EXPECT_EQ(run_tool(appending, list, work.path).out, "");
+    const std::string once = read_text(results);
+    const auto after_echo = [](const std::string& out) { return out.substr(out.find("\"\n")); };
+    EXPECT_EQ(after_echo(once), after_echo(run_tool({"-pipe", "-csv"}, list, work.path).out));
+    // Each appending run adds its own header block and CSV header; without -append the file is replaced.
+    EXPECT_EQ(run_tool(appending, list, work.path).status, 0);
+    EXPECT_EQ(read_text(results), once + once);
+    EXPECT_EQ(run_tool({"-pipe", "-csv", "-out", results}, list, work.path).status, 0);
+    EXPECT_EQ(count_of(read_text(results), k_csv_header), 1u);
+
+    for (const auto& args : args_list{{k_good[0], "-out", "/dev/full"}, {k_good[0], "-jsonl", "-out", "/dev/full"},
+                                      {"-pipe", "-quiet", "-out", "/dev/full"}}) {
+        const tool_result full = run_tool(args, list, work.path);
+        EXPECT_EQ(full.status, 255) << testing::PrintToString(args);
+        EXPECT_EQ(full.err, "prob writing results file: /dev/full\n");
+    }
+}
+
+// The run with standard error on a raw pseudo-terminal; the input is written in `batches` with
+// pauses in between, so that the status line is due again at the start of each later batch.
+tool_result run_on_terminal(const std::vector<std::string>& args, const std::vector<std::string>& batches,
+                            const std::string& out_path) {
+    int master = -1, in_pipe[2];
+    struct termios raw {};
+    cfmakeraw(&raw);
+    if (pipe(in_pipe) != 0) return {};
+    const pid_t child = forkpty(&master, nullptr, &raw, nullptr);
+    if (child == 0) {  // standard error stays on the terminal
+        dup2(in_pipe[0], 0), dup2(open(out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600), 1);
+        close(in_pipe[0]), close(in_pipe[1]);
+        std::vector<char*> argv{const_cast<char*>(RUNTRAIL_BINARY)};
+        for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+        argv.push_back(nullptr);
+        execv(RUNTRAIL_BINARY, argv.data());
+        _exit(127);
+    }
+    close(in_pipe[0]);
+    tool_result r;
+    const auto drain = [&](int ms) {  // reads the terminal until it stays silent for `ms` or ends
+        char buffer[4096];
+        for (pollfd p{master, POLLIN, 0}; poll(&p, 1, ms) > 0;) {
+            const ssize_t n = read(master, buffer, sizeof buffer);
+            if (n <= 0) break;
+            r.err.append(buffer, static_cast<size_t>(n));
+        }
+    };
+    for (const std::string& batch : batches)
+        if (write(in_pipe[1], batch.data(), batch.size()) == static_cast<ssize_t>(batch.size())) drain(300);
+    close(in_pipe[1]);
+    drain(20000);
+    close(master);
+    waitpid(child, nullptr, 0);
+    r.out = read_text(out_path);
+    return r;
+}
+
+TEST(Tool, StatusLineIsDrawnOnATerminalOnlyAndHiddenForEachMessage) {
+    scratch_dir work;
+    const std::string empty = work / "empty.pf", missing = work / "missing.pf";
+    write_file(empty, "");
+    const std::vector<std::string> batches{
+        k_good[0] + "\n\n" + empty + "\n" + k_good[1] + "\n",
+        k_good[2] + "\n" + k_not_prefetch + "\n" + k_good[3] + "\r\n" + missing + "\n",
+        k_good[4] + "\n" + empty + "\n"};
+    const std::string said = "prob reading file " + empty + "\nprob parsing file " + k_not_prefetch +
+                             "\nprob reading file " + missing + "\nprob reading file " + empty +
+                             "\nruntrail: 9 files: 5 reported, 4 skipped\n";
+    const std::string input = batches[0] + batches[1] + batches[2];
+    // No terminal: the messages and the summary, no escape code; -quiet: nothing at all.
+    const tool_result plain = run_tool({"-pipe", "-csv"}, input, work.path);
+    EXPECT_EQ(plain.err, said);
+    EXPECT_EQ(run_tool({"-pipe", "-csv", "-quiet"}, input, work.path).err, "");
+
+    const tool_result term = run_on_terminal({"-pipe", "-csv"}, batches, work / "out.csv");
+    EXPECT_EQ(term.out, plain.out);
+    const std::string& e = term.err, hide = "\r\x1b[K";
+    EXPECT_GE(count_of(e, " files/s\x1b[K"), 2u) << e;
+    // Erased only right after a drawn line, and at least once for a message.
+    EXPECT_GE(count_of(e, hide), 1u) << e;
+    EXPECT_EQ(count_of(e, " files/s\x1b[K" + hide), count_of(e, hide)) << e;
+    // Every drawn line ("\r" + status + erase to the end) stays on its line; without them and the
+    // erases, exactly what the run without a terminal said, the summary last.
+    std::string bare = e;
+    for (size_t at, end; (at = bare.find('\r')) != std::string::npos; bare.erase(at, end + 3 - at)) {
+        end = bare.find("\x1b[K", at);
+        ASSERT_NE(end, std::string::npos) << e;
+        EXPECT_EQ(bare.substr(at, end - at).find('\n'), std::string::npos) << e;
+    }
+    EXPECT_EQ(bare, said);
+}
+
+// Unix seconds as mactime shows them with -z UTC: "Sat Jan 16 2016 20:27:01".
+std::string mactime_date(int64_t seconds) {
+    const time_t t = static_cast<time_t>(seconds);
+    struct tm parts {};
+    char text[64];
+    std::strftime(text, sizeof text, "%a %b %d %Y %H:%M:%S", gmtime_r(&t, &parts));
+    return text;
+}
+int64_t unix_seconds(uint64_t filetime) { return static_cast<int64_t>(filetime / 10'000'000) - 11'644'473'600; }
+
+TEST(Tool, MactimeReadsTheBodyFileOfEveryRealFileWithItsRunAndFileTimes) {
+    // Copies named apart, each with modification and access times of its own (access times in the
+    // future, so that reading the file leaves them).
+    scratch_dir work;
+    std::string list;
+    std::set<std::tuple<std::string, char, std::string>> expected, seen;  // (date, m/a/c, file name)
+    int64_t i = 0;
+    for (const std::string& file : real_files()) {
+        std::string name = file;
+        std::replace(name.begin(), name.end(), '/', '_');
+        fs::copy_file(data_path(file), work / name);
+        const int64_t mtime = 1500000000 + 100000 * i, atime = 2000000000 + 100000 * i++;
+        const struct timespec times[2] = {{atime, 0}, {mtime, 0}};
+        ASSERT_EQ(utimensat(AT_FDCWD, (work / name).c_str(), times, 0), 0);
+        list += work / name + "\n";
+        expected.emplace(mactime_date(mtime), 'm', name);
+        expected.emplace(mactime_date(atime), 'a', name);
+        const loaded_file f = load_real_file(file);
+        expected.emplace(mactime_date(unix_seconds(f.record.last_run)), 'c', name);
+        for (uint64_t t : f.record.earlier_runs) expected.emplace(mactime_date(unix_seconds(t)), 'c', name);
+    }
+    const tool_result body = run_tool({"-pipe", "-bodyfile", "-quiet"}, list, work.path);
+    ASSERT_EQ(body.status, 0);
+    // The columns in sleuthkit's order: ...|size|atime|mtime|ctime|crtime.
+    const size_t first = body.out.find("\n0|") + 1;
+    EXPECT_NE(body.out.substr(first, body.out.find('\n', first) - first).find("|2000000000|1500000000|"),
+              std::string::npos) << body.out.substr(first, 300);
+    if (!have("mactime")) GTEST_SKIP() << "sleuthkit's mactime is not installed (.ci/install-test-tools installs it)";
+
+    write_file(work / "all.body", body.out);
+    std::istringstream lines(shell_output("mactime -b '" + work / "all.body" + "' -z UTC -d", work));
+    std::string line, date;
+    std::getline(lines, line);
+    ASSERT_EQ(line, "Date,Size,Type,Mode,UID,GID,Meta,File Name");
+    while (std::getline(lines, line)) {
+        const size_t name = line.find(",\"") + 2, type = line.find(',', line.find(',') + 1) + 1;
+        ASSERT_GT(name, 1u) << line;
+        if (line[0] != ',') date = line.substr(0, line.find(','));
+        for (size_t k = 0; k < 3; ++k)
+            if (line[type + k] != '.') seen.emplace(date, "mac"[k], line.substr(name, line.find(" (", name) - name));
+    }
+    for (const auto& [when, kind, name] : expected)
+        EXPECT_EQ(seen.count({when, kind, name}), 1u) << name << " " << kind << " at " << when;
+}
+
+TEST(Tool, JqReadsEveryJsonLineOfAPipeRun) {
+    if (!have("jq")) GTEST_SKIP() << "jq is not installed (.ci/install-test-tools installs it)";
+    scratch_dir work;
+    std::string list, expected;
+    for (const std::string& file : real_files()) {
+        list += data_path(file) + "\n";
+        expected += data_path(file) + " " + std::to_string(load_real_file(file).record.run_count) + "\n";
+    }
+    const tool_result r = run_tool({"-pipe", "-jsonl", "-quiet"}, list + k_not_prefetch + "\n", work.path);
+    write_file(work / "all.jsonl", r.out);
+    EXPECT_EQ(count_of(r.out, "\n"), real_files().size());
+    EXPECT_EQ(shell_output("jq -r '.file_path + \" \" + (.run_count | tostring)' < '" + work / "all.jsonl" + "'", work),
+              expected);
+}
+
+}  // namespace
+}  // namespace runtrail::test
