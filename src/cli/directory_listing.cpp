@@ -27,6 +27,7 @@ bool directory_reader::open(const std::string& directory) {
     close();
     failed_ = false;
     dir_ = ::opendir(directory.c_str());
+    missing_ = !dir_ && (errno == ENOENT || errno == ENOTDIR);
     if (!dir_) return false;
     directory_ = directory;
     return true;
@@ -111,7 +112,7 @@ std::vector<std::string> expand_star_dirs(const std::string& directory, std::vec
                 directory_reader reader;
                 const std::string parent = p.empty() ? std::string("./") : p;
                 if (!reader.open(parent)) {
-                    unlisted.push_back(parent);
+                    if (!reader.missing()) unlisted.push_back(parent);
                     continue;
                 }
                 while (reader.next(full, name, is_dir)) {

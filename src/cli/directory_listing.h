@@ -26,6 +26,8 @@ public:
     bool open(const std::string& directory);
     // The next entry: full path (directory + name), name, and whether it is a directory.
     bool next(std::string& full_path, std::string_view& name, bool& is_directory);
+    // open() failed because there is no such directory (nothing, or not a directory, by that name).
+    bool missing() const { return missing_; }
     // The listing ended on a read error rather than at its end.
     bool failed() const { return failed_; }
     void close();
@@ -33,6 +35,7 @@ public:
 private:
     DIR* dir_ = nullptr;
     std::string directory_;
+    bool missing_ = false;
     bool failed_ = false;
 };
 
@@ -42,8 +45,8 @@ bool glob_match(std::string_view pattern, std::string_view name);
 
 // Expands every path component holding '*' against the subdirectories found there (a lone "*"
 // matches every subdirectory). `directory` ends with the separator; so do the results, in listing
-// order. Components that match no directory drop the path, and so do parents that cannot be
-// opened, which are added to `unlisted`.
+// order. Components that match no directory drop the path, and so do parents that are missing
+// or cannot be opened; those that cannot be opened are added to `unlisted`.
 std::vector<std::string> expand_star_dirs(const std::string& directory, std::vector<std::string>& unlisted);
 
 // Removes the Windows extended-length prefix \\?\ unless it introduces a \\?\GLOBALROOT device path.

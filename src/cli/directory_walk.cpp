@@ -29,25 +29,23 @@ bool directory_walk::expand_root() {
             parent.push_back(k_path_separator);
         }
     }
-    const std::vector<std::string> roots = expand_star_dirs(parent, unlisted_dirs_);
-    if (last_pattern.empty()) {
-        // A root named without '*' is opened at once: a run over a root that cannot be listed fails
-        // before it starts.
-        if (parent.find('*') == std::string::npos && !directory_reader().open(parent)) return false;
-        for (const auto& dir : roots) pending_dirs_.emplace_back(dir, 0);
-        return !roots.empty();
-    }
+    // Every root is opened now: a run over a root that cannot be listed fails before it starts.
     bool listed = false;
     std::string full;
     std::string_view name;
     bool is_dir = false;
-    for (const auto& dir : roots) {
+    for (const auto& dir : expand_star_dirs(parent, unlisted_dirs_)) {
         directory_reader reader;
         if (!reader.open(dir)) {
-            unlisted_dirs_.push_back(dir);
+            // Below a star, a match need not hold the rest of the pattern ("Prefetch" in /mnt/*/Prefetch).
+            if (!reader.missing()) unlisted_dirs_.push_back(dir);
             continue;
         }
         listed = true;
+        if (last_pattern.empty()) {
+            pending_dirs_.emplace_back(dir, 0);
+            continue;
+        }
         current_directory_ = dir;
         while (reader.next(full, name, is_dir)) {
             if (!glob_match(last_pattern, name)) continue;

@@ -7,7 +7,9 @@
 // followed, so the walk cannot loop.
 //
 // A directory that cannot be listed (no permission, a path too long) is one entry with a problem,
-// which the run counts as skipped. When not one root directory can be listed, the walk fails.
+// which the run counts as skipped. When not one root directory can be listed, the walk fails. A
+// star's match that lacks the rest of the pattern (no Prefetch in /mnt/e for /mnt/*/Prefetch) is
+// simply no root.
 #pragma once
 
 #include <cstdint>
