@@ -48,7 +48,7 @@ TEST(Options, FormatsAndSeparatorsFromTheCommandLine) {
         EXPECT_EQ(c.settings.report.compact_fields, r.compact) << r.args[0] << " " << r.args.back();
         EXPECT_EQ(c.settings.report.verbose, r.verbose) << r.args[0] << " " << r.args.back();
     }
-    const command_line both = parsed({"-enumdir", "d", "-pipe", "-num_subdirs", "0x10"});
+    const command_line both = parsed({"-enumdir", "d", "-pipe", "-num_subdirs", "16"});
     EXPECT_EQ(both.settings.input, input_mode::standard_input);  // with both, names come from standard input
     EXPECT_EQ(both.settings.walk_depth, 16u);
 }
