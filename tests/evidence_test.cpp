@@ -47,6 +47,7 @@ TEST(Evidence, DestinationNamingTheInputOrTheResultsFileIsRefusedAndTheInputKeep
         EXPECT_EQ(r.err, message + "\n");
         EXPECT_EQ(read_text(input), bytes) << "input written over: " << message;
     }
+    EXPECT_FALSE(fs::exists(results)) << "a refused run leaves no results file it created";
     const tool_result no_log = run_in(dir, {input, "-csv", "-diags", dir / "no/such/dir.log"});
     EXPECT_EQ(no_log.status, 0);
     EXPECT_EQ(no_log.err, "prob opening diagnostic log " + dir / "no/such/dir.log" + ", going on without it\n");

@@ -87,6 +87,7 @@ int run(const std::vector<std::string>& args) {
     report_output output;
     diag_log log;
     if (const std::string refusal = open_destinations(settings, output, log); !refusal.empty()) {
+        output.abandon();
         std::fprintf(stderr, "%s\n", refusal.c_str());
         print_header_block(args, parsed.json_lines);
         return k_exit_failed;

@@ -24,16 +24,34 @@ report_output::report_output() : fd_(STDOUT_FILENO), buffer_limit_(k_standard_ou
 report_output::~report_output() { close(); }
 
 bool report_output::open_file(const std::string& path) {
-    int fd;
-    do {
-        // No O_TRUNC: a file that turns out to be an input must keep its bytes.
-        fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_NOCTTY | O_CLOEXEC, k_create_mode);
-    } while (fd == -1 && errno == EINTR);
+    // No O_TRUNC: a file that turns out to be an input must keep its bytes. A file this run creates
+    // is known as such, so that a refused run can take it away again.
+    auto open_with = [&path](int flags) {
+        int fd;
+        do {
+            fd = ::open(path.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC | flags, k_create_mode);
+        } while (fd == -1 && errno == EINTR);
+        return fd;
+    };
+    int fd = open_with(0);
+    if (fd == -1 && errno == ENOENT) {
+        fd = open_with(O_CREAT | O_EXCL);
+        if (fd != -1) created_path_ = path;
+    }
     if (fd == -1) return false;
     fd_ = fd;
     owns_descriptor_ = true;
     buffer_limit_ = k_results_file_block;
     return true;
+}
+
+void report_output::abandon() {
+    if (owns_descriptor_) ::close(fd_);
+    owns_descriptor_ = false;
+    fd_ = STDOUT_FILENO;
+    if (!created_path_.empty()) ::unlink(created_path_.c_str());
+    created_path_.clear();
+    buffer_.clear();
 }
 
 std::optional<file_identity> report_output::identity() const {

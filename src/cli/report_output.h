@@ -25,6 +25,9 @@ public:
     // file keeps every byte until begin(). Any writable destination will do: a regular file, a
     // pipe or FIFO (opening one waits for its reader), a character device such as /dev/stdout.
     bool open_file(const std::string& path);
+    // Gives up the results file before anything was written to it: a file that open_file created
+    // is removed again, an existing one is left as it was.
+    void abandon();
     // The results file, when it is a regular file: what must never be read as input or written
     // over one.
     std::optional<file_identity> identity() const;
@@ -52,6 +55,7 @@ private:
 
     int fd_;
     bool owns_descriptor_ = false;
+    std::string created_path_;  // the results file, when this run created it
     size_t buffer_limit_;
     std::string buffer_;
     std::vector<size_t> report_ends_;  // where the buffered reports end in buffer_
