@@ -56,15 +56,15 @@ inline outcome run(byte_span bytes, const std::vector<report_settings>& settings
         if (!unwrap_container(bytes, container, decoder, unwrapped)) return {};
         bytes = byte_span(unwrapped.data(), unwrapped.size());
     }
-    const std::optional<prefetch_record> record = parse_prefetch_image(bytes);
-    if (!record) return {};
+    prefetch_record record;
+    if (!parse_prefetch_image(bytes, record)) return {};
     outcome result{true, {}};
     // File-system times as a stat would give them: two real times and one at the Unix epoch.
     const file_facts facts{"C:\\cases\\x.pf", "x.pf", bytes.size(), 130384964960000000ULL, 131000000000000000ULL,
                            116444736000000000ULL};
     for (size_t i = first; i < settings.size() && i - first < count && result.fault.empty(); ++i) {
         std::string out;
-        make_report_writer(settings[i])->write(facts, *record, out);
+        make_report_writer(settings[i])->write(facts, record, out);
         result.fault = report_shape::check(out, settings[i]);
     }
     return result;

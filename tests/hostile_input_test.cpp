@@ -82,7 +82,7 @@ std::vector<uint8_t> largest_results_image(size_t size) {
 TEST(HostileInput, ParseResultsStayProportionalToTheImage) {
     constexpr size_t k_size = size_t{1} << 20;
     std::vector<uint8_t> image = largest_results_image(k_size);
-    auto r = parse_prefetch_image({image.data(), image.size()});
+    auto r = parsed(image);
     ASSERT_TRUE(r);
     EXPECT_EQ(r->modules.size(), k_size / 20);  // one per smallest metrics entry, however many claimed
     ASSERT_EQ(r->volumes.size(), 1u);
@@ -90,7 +90,7 @@ TEST(HostileInput, ParseResultsStayProportionalToTheImage) {
     EXPECT_LE(r->volumes[0].directories.size(), k_size / 38);
     // Without a count the declared block size bounds the strings, with the same cap.
     put<uint32_t>(image, 0x58, 0);
-    EXPECT_EQ(parse_prefetch_image({image.data(), image.size()})->modules.size(), k_size / 20);
+    EXPECT_EQ(parsed(image)->modules.size(), k_size / 20);
 
     // In a container declaring one byte more than 16 MiB it is refused, however little input it takes.
     std::vector<uint8_t> mam = xpress_test::make_mam(image);

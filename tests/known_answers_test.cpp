@@ -55,7 +55,7 @@ TEST(KnownAnswers, LastRunIsTheLargestSlotAndNoEarlierRunIsLost) {
     const uint64_t slots[8] = {500, 900, 700, 0, 100, 900, 0, 300};
     for (size_t i = 0; i < 8; ++i) put<uint64_t>(image, 0x80 + 8 * i, slots[i]);
     put<uint32_t>(image, 0xD0, 6);
-    const auto r = parse_prefetch_image({image.data(), image.size()});
+    const auto r = parsed(image);
     ASSERT_TRUE(r);
     EXPECT_EQ(r->run_count, 6u);
     EXPECT_EQ(r->last_run, 900u);
@@ -67,24 +67,24 @@ TEST(KnownAnswers, NamesAndImageBoundaries) {
     std::vector<uint8_t> image = v26_image();
     const uint16_t name[] = {'A', 0xD800, 'B', 0xD83D, 0xDE00, 'C'};
     for (size_t i = 0; i < 6; ++i) put<uint16_t>(image, 0x10 + 2 * i, name[i]);
-    auto r = parse_prefetch_image({image.data(), image.size()});
+    auto r = parsed(image);
     ASSERT_TRUE(r);
     EXPECT_EQ(r->exe_name, "A\xEF\xBF\xBD" "B\xF0\x9F\x98\x80" "C");
     EXPECT_EQ(r->target_path, "unk");
     for (size_t i = 0; i < 30; ++i) put<uint16_t>(image, 0x10 + 2 * i, 'N');
-    EXPECT_EQ(parse_prefetch_image({image.data(), image.size()})->exe_name, std::string(30, 'N'));
+    EXPECT_EQ(parsed(image)->exe_name, std::string(30, 'N'));
 
     // 228 bytes is the smallest image; the strings and volumes may start at its very end, not past it.
     image = v26_image(228);
-    EXPECT_TRUE(parse_prefetch_image({image.data(), image.size()}));
-    EXPECT_FALSE(parse_prefetch_image({image.data(), 227}));
+    EXPECT_TRUE(parsed(image));
+    EXPECT_FALSE(parsed(image, 227));
     put<uint32_t>(image, 0x64, 229);
-    EXPECT_FALSE(parse_prefetch_image({image.data(), image.size()}));
+    EXPECT_FALSE(parsed(image));
     image = v26_image(228);
     put<uint32_t>(image, 0x6C, 229);
-    EXPECT_FALSE(parse_prefetch_image({image.data(), image.size()}));
+    EXPECT_FALSE(parsed(image));
     image[4] = 'X';
-    EXPECT_FALSE(parse_prefetch_image({image.data(), image.size()}));
+    EXPECT_FALSE(parsed(image));
 }
 
 }  // namespace

@@ -55,7 +55,7 @@ TEST(Options, FormatsAndSeparatorsFromTheCommandLine) {
 
 TEST(Options, UnknownRefusedAndMisusedOptionsFailAndHelpDoesNot) {
     // Options this build does not offer fail the run instead of being ignored.
-    for (const char* option : {"-xml", "-gzip", "-zlib", "-multiline", "-csvgen", "-threads", "-base10", "-signal",
+    for (const char* option : {"-xml", "-gzip", "-zlib", "-multiline", "-csvgen", "-base10", "-signal",
                                "-alias", "-outdir", "-cmd_start_time", "-filter_sig", "-sqlite"}) {
         const command_line c = parsed({"x.pf", option, "1"});
         EXPECT_EQ(c.result, command_line::outcome::failed) << option;

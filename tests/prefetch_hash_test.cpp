@@ -123,7 +123,7 @@ TEST(PrefetchHash, EditedPathsAndHeadersAreHeldAgainstThePath) {
     for (const edit& e : edits) {
         std::string image = original;
         image.replace(e.at, e.bytes.size(), e.bytes);
-        const auto record = parse_prefetch_image({reinterpret_cast<const uint8_t*>(image.data()), image.size()});
+        const auto record = parsed({image.begin(), image.end()});
         ASSERT_TRUE(record) << e.what;
         file_facts facts;
         facts.name = "GLDRIVERQUERY.EXE-" + upper_hex_text(record->prefetch_hash) + ".pf";

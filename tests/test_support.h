@@ -17,6 +17,7 @@
 
 #include "options.h"
 #include "prefetch_file.h"
+#include "prefetch_parser.h"
 #include "report_writer.h"
 
 namespace runtrail::test {
@@ -82,6 +83,13 @@ inline run_settings settings_of(std::vector<std::string> options) {
     const command_line parsed = parse_command_line(options);
     EXPECT_EQ(parsed.result, command_line::outcome::run) << parsed.error;
     return parsed.settings;
+}
+
+// The record of an image (its first `length` bytes), or nothing when the parser rejects it.
+inline std::optional<prefetch_record> parsed(const std::vector<uint8_t>& image, size_t length = SIZE_MAX) {
+    prefetch_record record;
+    if (!parse_prefetch_image({image.data(), std::min(length, image.size())}, record)) return std::nullopt;
+    return record;
 }
 
 // Little-endian writes into a test image.

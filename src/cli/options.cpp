@@ -15,7 +15,7 @@ constexpr const char* k_help_options[] = {"-h", "-help", "/?", "--help"};
 // Options of other builds of this tool family that this one does not offer: refused, so that a
 // script relying on one fails instead of getting a report that ignores it.
 constexpr const char* k_not_offered[] = {
-    "-sqlite",    "-sqlite_log", "-gzip",          "-zlib",           "-zlibex",         "-threads",
+    "-sqlite",    "-sqlite_log", "-gzip",          "-zlib",           "-zlibex",
     "-cpu",       "-cpuinst",    "-fragment_files", "-separate_files", "-xml",            "-multiline",
     "-csvgen",    "-alias",      "-aliaspath",     "-signal",         "-split_pathfile", "-outdir",
     "-filter_path", "-filter_sig", "-cmd_start_time", "-cmd_stop_time", "-base10",      "-base16",
@@ -38,6 +38,7 @@ struct collected {
     bool append = false;
     std::string walk_root;
     std::optional<std::string> walk_depth;
+    std::optional<std::string> threads;
     std::optional<std::string> csv_separator;
     std::optional<std::string> out;
     std::optional<std::string> outfile;
@@ -80,6 +81,7 @@ constexpr option_spec k_options[] = {
          c.walk_root = expand_env_vars(v);
      }},
     {"-num_subdirs", true, [](collected& c, const std::string& v) { c.walk_depth = v; }},
+    {"-threads", true, [](collected& c, const std::string& v) { c.threads = v; }},
     {"-filter", true, [](collected& c, const std::string& v) { append_filters(c.include_filters, v); }},
     {"-filter_skip", true, [](collected& c, const std::string& v) { append_filters(c.skip_filters, v); }},
     {"-hostname", true, [](collected& c, const std::string& v) { c.host_name = v; }},
@@ -204,20 +206,25 @@ report_settings derive_report_settings(const collected& c, const std::string& pr
     return r;
 }
 
+// The most workers -threads asks for: far more than any workstation has cores.
+constexpr uint32_t k_most_threads = 1024;
+
 // The deepest walk -num_subdirs accepts. A directory n levels below the root has a path of at least
 // 2n bytes ("x/" per level), so no deeper level fits within the system's path limit.
 constexpr uint32_t k_deepest_walk = PATH_MAX / 2;
 
-// -num_subdirs: a whole number of levels, from 0 to k_deepest_walk; nothing for anything else.
-std::optional<uint32_t> walk_depth_of(const std::string& value) {
+// A whole number from `least` to `most` written in decimal digits alone; nothing for anything else
+// (a sign, a base prefix, blanks, a number out of range).
+std::optional<uint32_t> whole_number_of(const std::string& value, uint32_t least, uint32_t most) {
     if (value.empty()) return std::nullopt;
-    uint32_t depth = 0;
+    uint32_t n = 0;
     for (char c : value) {
         if (c < '0' || c > '9') return std::nullopt;
-        depth = depth * 10 + static_cast<uint32_t>(c - '0');
-        if (depth > k_deepest_walk) return std::nullopt;
+        n = n * 10 + static_cast<uint32_t>(c - '0');
+        if (n > most) return std::nullopt;
     }
-    return depth;
+    if (n < least) return std::nullopt;
+    return n;
 }
 
 std::string joined_command_line(const std::vector<std::string>& args) {
@@ -304,12 +311,20 @@ command_line parse_command_line(const std::vector<std::string>& args) {
     }
 
     if (c.walk_depth) {
-        const std::optional<uint32_t> depth = walk_depth_of(*c.walk_depth);
+        const std::optional<uint32_t> depth = whole_number_of(*c.walk_depth, 0, k_deepest_walk);
         if (!depth)
             return fail("invalid -num_subdirs value: " + *c.walk_depth + " (a whole number from 0 to " +
                             std::to_string(k_deepest_walk) + ")",
                         false, false);
         s.walk_depth = *depth;
+    }
+    if (c.threads) {
+        const std::optional<uint32_t> threads = whole_number_of(*c.threads, 1, k_most_threads);
+        if (!threads)
+            return fail("invalid -threads value: " + *c.threads + " (a whole number from 1 to " +
+                            std::to_string(k_most_threads) + ")",
+                        false, false);
+        s.threads = *threads;
     }
     if (c.pipe || c.walk) {
         // With both, the names come from standard input.

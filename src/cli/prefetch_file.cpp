@@ -26,10 +26,7 @@ load_result load_prefetch_file(const std::string& path, prefetch_file_buffers& b
         if (!unwrap_container(image, container, buffers.decoder, buffers.image)) return load_result::not_prefetch;
         image = byte_span(buffers.image.data(), buffers.image.size());
     }
-    std::optional<prefetch_record> parsed = parse_prefetch_image(image);
-    if (!parsed) return load_result::not_prefetch;
-    record = std::move(*parsed);
-    return load_result::loaded;
+    return parse_prefetch_image(image, record) ? load_result::loaded : load_result::not_prefetch;
 }
 
 }  // namespace runtrail

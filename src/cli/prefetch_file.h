@@ -29,7 +29,7 @@ enum class load_result {
     not_prefetch,  // read, but not a usable prefetch image (or a container that does not decode)
 };
 
-// Reads and parses the file at `path` into `facts` and `record`.
+// Reads and parses the file at `path` into `facts` and `record` (whose memory is reused).
 load_result load_prefetch_file(const std::string& path, prefetch_file_buffers& buffers, file_facts& facts,
                                prefetch_record& record);
 

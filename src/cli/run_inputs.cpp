@@ -2,10 +2,12 @@
 
 #include <cstdio>
 #include <memory>
+#include <mutex>
 
 #include "directory_walk.h"
 #include "field_text.h"
-#include "prefetch_file.h"
+#include "file_task.h"
+#include "parallel_run.h"
 #include "stdin_names.h"
 
 namespace runtrail {
@@ -14,39 +16,66 @@ namespace {
 // Written before the first report and after each report of a text run over several files.
 constexpr const char* k_separator_line = " =================================================== \n\n";
 
-class file_handler {
+// Puts tasks out in input order: the report to the output, or the message on standard error; the
+// name to the -diags log, the count to the status line. It keeps what the run's exit status says:
+// whether the last name put out was reported.
+class task_emitter {
 public:
-    file_handler(const run_settings& settings, report_writer& writer, report_output& output, run_progress* progress,
-                 diag_log& log, const written_files& written)
-        : settings_(settings), writer_(writer), output_(output), progress_(progress), log_(log), written_(written) {}
+    task_emitter(const run_settings& settings, report_writer& writer, report_output& output, run_progress* progress,
+                 diag_log& log)
+        : settings_(settings), writer_(writer), output_(output), progress_(progress), log_(log),
+          multi_file_(settings.input != input_mode::single_file),
+          separators_(multi_file_ && settings.report.form == output_form::text) {
+        if (separators_) output_.write(k_separator_line);
+    }
 
-    // Reads, parses and reports one file; true when its report was written.
-    bool handle(const std::string& path) {
-        // Never read what this run writes: its report would be of runtrail's own output.
-        if (const written_role role = written_.role_of(path); role != written_role::none) {
-            tell("prob reading file " + path + ": it is " + role_text(role));
+    // False once the output has failed: nothing more can be reported.
+    bool emit(file_task& task) {
+        if (task.names_failed) {
+            // The names could not be read at all (a walk root that cannot be listed): said even
+            // under -quiet, and the run fails.
+            tell(task.problem, true);
+            last_reported_ = false;
+            return !output_.failed();
+        }
+        bool reported = false;
+        if (!task.problem.empty()) {
+            tell(task.problem);
+        } else if (task.name.empty()) {
+            return !output_.failed();  // nothing was handled
+        } else {
+            if (multi_file_) log_.line(task.name);
+            reported = put_out_file(task);
+        }
+        last_reported_ = reported;
+        if (progress_) progress_->file_done(reported);
+        if (separators_ && reported) output_.write(k_separator_line);
+        return !output_.failed();
+    }
+
+    bool last_reported() const { return last_reported_; }
+
+private:
+    bool put_out_file(file_task& task) {
+        if (task.role != written_role::none) {
+            tell("prob reading file " + task.name + ": it is " + role_text(task.role));
             return false;
         }
-        load_result loaded;
-        try {
-            loaded = load_prefetch_file(path, buffers_, facts_, record_);
-            if (loaded == load_result::loaded) {
-                report_.clear();
-                writer_.write(facts_, record_, report_);
-                output_.write_report(report_);
-                return true;
-            }
-        } catch (const std::exception&) {
-            // A file that exhausts memory (or fails otherwise) costs that file alone.
+        if (task.failed_by_exception) {
             log_.line("output_prefetch_entry: exception caught");
             return false;
         }
-        tell((loaded == load_result::unreadable ? "prob reading file " : "prob parsing file ") + path);
-        return false;
+        if (task.loaded != load_result::loaded) {
+            tell((task.loaded == load_result::unreadable ? "prob reading file " : "prob parsing file ") + task.name);
+            return false;
+        }
+        if (!task.rendered) writer_.write(task.facts, task.record, task.report);  // the run's first report
+        output_.write_report(task.report);
+        return true;
     }
 
-    // A message about a name or the names, on a line of its own (the status line, when one is
-    // showing, is erased first); -quiet silences it, unless the run cannot go on.
+    // A message on a line of its own (the status line, when one is showing, is erased first);
+    // -quiet silences it, unless the run cannot go on.
     void tell(std::string message, bool even_when_quiet = false) {
         if (settings_.quiet && !even_when_quiet) return;
         if (progress_) progress_->hide();
@@ -55,23 +84,70 @@ public:
         std::fprintf(stderr, "%s\n", message.c_str());
     }
 
-private:
     const run_settings& settings_;
     report_writer& writer_;
     report_output& output_;
     run_progress* progress_;
     diag_log& log_;
-    const written_files& written_;
-    prefetch_file_buffers buffers_;
-    file_facts facts_;
-    prefetch_record record_;
-    std::string report_;
+    const bool multi_file_;
+    const bool separators_;
+    bool last_reported_ = false;
 };
 
-bool name_passes(const std::string& name, const run_settings& settings) {
-    if (!filter_match(name, settings.include_filters)) return false;
-    return settings.skip_filters.empty() || !filter_match(name, settings.skip_filters);
+bool name_passes(const std::string& name, const std::vector<filter_entry>& include,
+                 const std::vector<filter_entry>& skip) {
+    if (!filter_match(name, include)) return false;
+    return skip.empty() || !filter_match(name, skip);
 }
+
+// The names of a multi-file run as tasks: blank lines and names the filters leave out are passed
+// over. Names from standard input or the walk are data: used as they are, never expanded.
+class task_source {
+public:
+    task_source(std::unique_ptr<name_source> names, const run_settings& settings)
+        : names_(std::move(names)), include_(settings.include_filters), skip_(settings.skip_filters) {}
+
+    // The next task; false at the end. A source that could not be read at all ends with one task
+    // that says so.
+    bool next(file_task& task) {
+        if (ended_) return false;
+        while (names_->next(task.name)) {
+            note_directory();
+            if (task.name.empty() && names_->problem().empty()) continue;  // a blank line
+            if (!task.name.empty() && !name_passes(task.name, include_, skip_)) continue;
+            task.problem = names_->problem();
+            return true;
+        }
+        ended_ = true;
+        if (names_->problem().empty()) return false;
+        task.name.clear();
+        task.problem = names_->problem();
+        task.names_failed = true;
+        return true;
+    }
+
+    // The directory a walk is listing, for the status line: a copy, as the names may be taken on
+    // another thread than the one that draws the line.
+    std::string directory() const {
+        std::lock_guard<std::mutex> hold(directory_lock_);
+        return directory_;
+    }
+
+private:
+    void note_directory() {
+        const std::string* current = names_->current_directory();
+        if (!current || *current == directory_) return;
+        std::lock_guard<std::mutex> hold(directory_lock_);
+        directory_ = *current;
+    }
+
+    std::unique_ptr<name_source> names_;
+    const std::vector<filter_entry> include_;
+    const std::vector<filter_entry> skip_;
+    bool ended_ = false;
+    mutable std::mutex directory_lock_;
+    std::string directory_;
+};
 
 std::unique_ptr<name_source> open_names(const run_settings& settings) {
     if (settings.input == input_mode::standard_input) return std::make_unique<stdin_names>();
@@ -83,45 +159,45 @@ std::unique_ptr<name_source> open_names(const run_settings& settings) {
 
 bool run_inputs(const run_settings& settings, report_writer& writer, report_output& output, run_progress* progress,
                 diag_log& log, const written_files& written) {
-    file_handler files(settings, writer, output, progress, log, written);
-    if (settings.input == input_mode::single_file) return files.handle(settings.file_path);
-
-    const std::unique_ptr<name_source> names = open_names(settings);
-    if (!names) return false;
-    if (progress) progress->watch_directory(names->current_directory());
-
-    const bool separators = settings.report.form == output_form::text;
-    if (separators) output.write(k_separator_line);
-
-    bool result = false;
-    std::string name;
-    // Names from standard input or the walk are data: they are opened as they are, never expanded.
-    // The first failed write ends the run: nothing more could be reported.
-    while (!output.failed()) {
-        if (!names->next(name)) {
-            // A source that could not be read at all (a walk root that cannot be listed) fails
-            // the run, -quiet or not.
-            if (!names->problem().empty()) {
-                files.tell(names->problem(), true);
-                result = false;
-            }
-            break;
-        }
-        if (name.empty()) {
-            if (names->problem().empty()) continue;  // a blank line
-            files.tell(names->problem());
-            result = false;
-            if (progress) progress->file_done(false);
-            continue;
-        }
-        if (!name_passes(name, settings)) continue;
-        log.line(name);
-        result = files.handle(name);
-        if (progress) progress->file_done(result);
-        if (separators && result) output.write(k_separator_line);
+    task_emitter emitter(settings, writer, output, progress, log);
+    if (settings.input == input_mode::single_file) {
+        file_task task;
+        task.name = settings.file_path;
+        file_worker(written, writer).work(task);
+        emitter.emit(task);
+        return emitter.last_reported();
     }
-    if (progress) progress->watch_directory(nullptr);  // the name source ends here
-    return result;
+
+    std::unique_ptr<name_source> names = open_names(settings);
+    if (!names) return false;
+    const auto tasks = std::make_shared<task_source>(std::move(names), settings);
+    std::string shown_directory;
+    if (progress) progress->watch_directory(&shown_directory);
+    auto put_out = [&](file_task& task) {
+        shown_directory = tasks->directory();
+        return emitter.emit(task);
+    };
+
+    // -threads 1 reads one file after the other on this thread. Every other run, the default on a
+    // single processor included, takes the names on a thread of their own, so that names arriving
+    // slowly on standard input are reported as they come.
+    if (settings.threads == 1) {
+        file_worker worker(written, writer);
+        for (file_task task; tasks->next(task); task = file_task{}) {
+            worker.work(task);
+            if (!put_out(task)) break;  // the first failed write ends the run
+        }
+    } else {
+        parallel_run run;
+        run.workers = settings.threads != 0 ? settings.threads : default_worker_count();
+        run.next_task = [tasks](file_task& task) { return tasks->next(task); };
+        run.make_worker = [&] { return file_worker(written, writer); };
+        run.emit = put_out;
+        run.idle = [&output] { output.flush(); };
+        run_in_parallel(run);
+    }
+    if (progress) progress->watch_directory(nullptr);  // the names end here
+    return emitter.last_reported();
 }
 
 }  // namespace runtrail

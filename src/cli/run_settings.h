@@ -22,6 +22,9 @@ struct run_settings {
     uint32_t walk_depth = 0;  // directory_walk: -num_subdirs, levels below the root
     std::vector<filter_entry> include_filters;  // -filter
     std::vector<filter_entry> skip_filters;     // -filter_skip
+    // -threads: files read, parsed and rendered at once in a multi-file run; 0 for one per core
+    // available to the process (at most 64), 1 for one file after the other.
+    uint32_t threads = 0;
 
     std::string results_path;  // -out; empty: standard output
     bool append_results = false;

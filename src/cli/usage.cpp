@@ -33,6 +33,7 @@ const char* const k_usage_lines[] = {
     "  -jsonl                     = JSON Lines output, one object per file",
     "  -hashcheck                 = check the prefetch hash against name and path",
     "  -timesketch                = Timesketch events, one JSON object per time",
+    "  -threads <n>               = files at once (default: one per processor)",
     "",
 };
 

@@ -24,10 +24,13 @@ bool contains_units(byte_span text, byte_span name) {
 
 }  // namespace
 
-std::optional<loaded_files> read_filename_strings(byte_span image, const prefetch_header& header) {
+bool read_filename_strings(byte_span image, const prefetch_header& header, prefetch_record& record,
+                           byte_span& target_units) {
+    record.target_path.clear();
+    target_units = {};
     const uint64_t length = image.size();
     const uint64_t offset = header.filename_strings_offset;
-    if (offset > length) return std::nullopt;
+    if (offset > length) return false;
 
     // One string per metrics entry; the array must fit in the image, which caps a hostile count.
     // A file without a count gets the same cap: otherwise an image of zero units would give one
@@ -39,25 +42,25 @@ std::optional<loaded_files> read_filename_strings(byte_span image, const prefetc
     // instead of turning padding and the following sections into names.
     const uint64_t end = metrics_count == 0 ? std::min(length, offset + header.filename_strings_size) : length;
 
-    loaded_files files;
     bool searching = true;
     byte_reader in(image);
-    uint64_t pos = offset;
-    for (uint64_t number = 1; pos < end; ++number) {
-        std::string text;
+    size_t used = 0;
+    for (uint64_t pos = offset; pos < end;) {
+        std::string& text = next_string(record.modules, used);
         const utf16_run run = read_utf16_string(image, pos, (end - pos) / 2, text);
         if (!run.terminated) break;  // units after the last terminator are not a string
+        ++used;
         const byte_span units = in.span(pos, 2 * run.units);
         if (searching && contains_units(units, header.exe_name_units)) {
-            files.target_path = text;
-            files.target_path_units = units;
+            record.target_path = text;
+            target_units = units;
             searching = false;
         }
-        files.modules.push_back(std::move(text));
-        if (number >= string_count) break;
+        if (used >= string_count) break;
         pos += 2 * (run.units + 1);
     }
-    return files;
+    record.modules.resize(used);
+    return true;
 }
 
 }  // namespace runtrail

@@ -29,26 +29,26 @@ struct prefetch_header {
 // Nothing for an image shorter than 228 bytes or without the "SCCA" signature.
 std::optional<prefetch_header> read_header(byte_span image);
 
-struct run_information {
-    uint32_t run_count = 0;
-    uint64_t last_run = 0;
-    std::vector<uint64_t> earlier_runs;
-};
 // Run count and last run time from the version's file information layout (both 0 when the
 // recorded file size is not above 227 or there is no layout for this version and metrics offset);
 // the earlier run times of versions that keep eight run-time slots.
-run_information read_run_information(byte_span image, const prefetch_header& header);
+void read_run_information(byte_span image, const prefetch_header& header, prefetch_record& record);
 
-struct loaded_files {
-    std::vector<std::string> modules;
-    std::string target_path;  // the first module that holds the executable's name; empty if none
-    byte_span target_path_units;  // the same as stored: UTF-16LE units, without terminator
-};
-// Nothing when the filename strings start past the end of the image.
-std::optional<loaded_files> read_filename_strings(byte_span image, const prefetch_header& header);
+// The modules, and as the target path the first that holds the executable's name (empty when none
+// does); `target_units` receives that path as stored, UTF-16LE units without terminator. False when
+// the filename strings start past the end of the image.
+bool read_filename_strings(byte_span image, const prefetch_header& header, prefetch_record& record,
+                           byte_span& target_units);
 
-// Nothing when the volume section starts past the end of the image.
-std::optional<std::vector<volume_record>> read_volumes(byte_span image, const prefetch_header& header);
+// False when the volume section starts past the end of the image.
+bool read_volumes(byte_span image, const prefetch_header& header, std::vector<volume_record>& volumes);
+
+// The next string of a list that is filled again from file to file: the strings it already holds
+// keep their memory. `used` counts the strings filled so far; the caller trims the list to it.
+inline std::string& next_string(std::vector<std::string>& list, size_t used) {
+    if (used == list.size()) list.emplace_back();
+    return list[used];
+}
 
 // A UTF-16LE string at `offset`: at most `max_units` units and never past the image, ended by the
 // first zero unit. It is converted to UTF-8 into `text` (overwritten).

@@ -32,35 +32,34 @@ run_time_slots read_slots(byte_reader& in) {
 
 // Slot 1 is the latest run when Windows kept the slots in order; when it did not, slot 1 is an
 // earlier run like the others and must not be lost. The last run is the largest slot.
-std::vector<uint64_t> earlier_runs_of(const run_time_slots& slots) {
+void collect_earlier_runs(const run_time_slots& slots, std::vector<uint64_t>& earlier) {
     const uint64_t latest = *std::max_element(slots.begin(), slots.end());
-    std::vector<uint64_t> earlier;
     if (slots[0] != 0 && slots[0] != latest) earlier.push_back(slots[0]);
     for (size_t i = 1; i < slots.size(); ++i)
         if (slots[i] != 0) earlier.push_back(slots[i]);
     std::sort(earlier.begin(), earlier.end());
     earlier.erase(std::unique(earlier.begin(), earlier.end()), earlier.end());
-    return earlier;
 }
 
 }  // namespace
 
-run_information read_run_information(byte_span image, const prefetch_header& header) {
-    run_information info;
+void read_run_information(byte_span image, const prefetch_header& header, prefetch_record& record) {
+    record.run_count = 0;
+    record.last_run = 0;
+    record.earlier_runs.clear();
     byte_reader in(image);
     const run_time_slots slots = read_slots(in);
-    if (pl::traits_of(header.version).earlier_run_times) info.earlier_runs = earlier_runs_of(slots);
+    if (pl::traits_of(header.version).earlier_run_times) collect_earlier_runs(slots, record.earlier_runs);
 
     const pl::file_information_layout* layout = layout_for(header.version, header.metrics_offset);
-    if (header.recorded_file_size <= pl::k_min_recorded_file_size || layout == nullptr) return info;
+    if (header.recorded_file_size <= pl::k_min_recorded_file_size || layout == nullptr) return;
     const uint32_t run_count = in.u32(layout->run_count);
     const uint64_t last_run =
         layout->run_time_slots ? *std::max_element(slots.begin(), slots.end()) : in.u64(layout->last_run_time);
     if (in.ok()) {
-        info.run_count = run_count;
-        info.last_run = last_run;
+        record.run_count = run_count;
+        record.last_run = last_run;
     }
-    return info;
 }
 
 }  // namespace runtrail

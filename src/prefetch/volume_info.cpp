@@ -36,35 +36,39 @@ struct scan_budget {
     }
 };
 
-// Directory strings: a u16 character count (zero words before it are skipped), the characters, a
-// zero unit. The list ends at `count` strings or where the image or the budget ends.
-std::vector<std::string> read_directories(byte_span image, uint64_t p, uint64_t count, scan_budget& budget) {
-    std::vector<std::string> dirs;
+// The character count of the next directory string, zero words before it skipped; false where the
+// image or the budget ends.
+bool next_character_count(byte_reader& in, uint64_t& p, scan_budget& budget, uint16_t& chars) {
+    do {
+        chars = in.u16(p);
+        if (!in.ok() || !budget.take(2)) return false;
+        p += 2;
+    } while (chars == 0);
+    return true;
+}
+
+// Directory strings: a u16 character count, the characters, a zero unit. The list ends at `count`
+// strings or where the image or the budget ends.
+void read_directories(byte_span image, uint64_t p, uint64_t count, scan_budget& budget, std::vector<std::string>& dirs) {
     byte_reader in(image);
     const uint64_t length = image.size();
-    while (p < length && dirs.size() < count) {
-        uint16_t chars = 0;
-        while (chars == 0) {
-            chars = in.u16(p);
-            if (!in.ok() || !budget.take(2)) return dirs;
-            p += 2;
-        }
+    size_t used = 0;
+    uint16_t chars = 0;
+    while (p < length && used < count && next_character_count(in, p, budget, chars)) {
         const uint64_t end = p + 2ULL * chars;
-        if (end > length || !budget.take(2ULL * chars + 2 + k_entry_charge)) return dirs;
-        std::string text;
-        read_utf16_string(image, p, chars, text);
-        dirs.push_back(std::move(text));
+        if (end > length || !budget.take(2ULL * chars + 2 + k_entry_charge)) break;
+        read_utf16_string(image, p, chars, next_string(dirs, used++));
         p = end + 2;
     }
-    return dirs;
+    dirs.resize(used);
 }
 
 }  // namespace
 
-std::optional<std::vector<volume_record>> read_volumes(byte_span image, const prefetch_header& header) {
+bool read_volumes(byte_span image, const prefetch_header& header, std::vector<volume_record>& volumes) {
     const uint64_t length = image.size();
     const uint64_t base = header.volumes_offset;
-    if (base > length) return std::nullopt;
+    if (base > length) return false;
 
     const uint64_t entry_size = pl::traits_of(header.version).volume_entry_size;
     // The entry array is followed directly by the first device path, so the first entry's path
@@ -74,7 +78,7 @@ std::optional<std::vector<volume_record>> read_volumes(byte_span image, const pr
     const auto first_path = static_cast<int32_t>(section.u32(base + ve::device_path_offset));
     const int64_t count = section.ok() ? first_path / static_cast<int64_t>(entry_size) : 0;
 
-    std::vector<volume_record> volumes;
+    size_t used = 0;
     scan_budget budget{length};
     for (int64_t k = 0; k < count; ++k) {
         byte_reader entry(section.span(base + k * entry_size, ve::fields_end));
@@ -83,8 +87,10 @@ std::optional<std::vector<volume_record>> read_volumes(byte_span image, const pr
         uint64_t pos = base + path_offset;
         if (path_offset == 0 || pos > length || !budget.take(k_entry_charge)) break;
 
-        volume_record volume;
-        const utf16_run path = read_utf16_string(image, pos, std::min(length - pos, budget.bytes) / 2, volume.device_path);
+        if (used == volumes.size()) volumes.emplace_back();
+        volume_record& volume = volumes[used++];
+        const utf16_run path =
+            read_utf16_string(image, pos, std::min(length - pos, budget.bytes) / 2, volume.device_path);
         const uint64_t path_bytes = 2 * path.units + (path.terminated ? 2 : 0);
         budget.take(path_bytes);
         pos += path_bytes;
@@ -93,10 +99,10 @@ std::optional<std::vector<volume_record>> read_volumes(byte_span image, const pr
 
         // Directory strings follow the device path and the file reference block, each aligned.
         const uint64_t dirs_at = align_up(align_up(pos) + entry.u32(ve::file_references_size));
-        volume.directories = read_directories(image, dirs_at, entry.u32(ve::directory_count), budget);
-        volumes.push_back(std::move(volume));
+        read_directories(image, dirs_at, entry.u32(ve::directory_count), budget, volume.directories);
     }
-    return volumes;
+    volumes.resize(used);
+    return true;
 }
 
 }  // namespace runtrail

@@ -14,24 +14,45 @@ void append_unicode_escape(std::string& out, unsigned code) {
 }  // namespace
 
 void append_json_string(std::string& out, std::string_view text) {
-    const std::string clean = sanitize_utf8(text);
-    out.reserve(out.size() + clean.size() + 2);
+    out.reserve(out.size() + text.size() + 2);
     out.push_back('"');
-    for (size_t i = 0; i < clean.size(); ++i) {
-        const auto c = static_cast<unsigned char>(clean[i]);
+    size_t i = 0;
+    while (i < text.size()) {
+        // Most of a name is printable ASCII that stands as it is: appended a run at a time.
+        size_t run = i;
+        while (run < text.size()) {
+            const auto c = static_cast<unsigned char>(text[run]);
+            if (c < 0x20 || c >= 0x7F || c == '"' || c == '\\') break;
+            ++run;
+        }
+        out.append(text, i, run - i);
+        i = run;
+        if (i == text.size()) break;
+
+        const auto c = static_cast<unsigned char>(text[i]);
         if (c == '"' || c == '\\') {
             out.push_back('\\');
             out.push_back(static_cast<char>(c));
-        } else if (c < 0x20 || c == 0x7F) {
+            ++i;
+            continue;
+        }
+        if (c < 0x80) {  // a control character or DEL
             append_unicode_escape(out, c);
-        } else if (c == 0xE2 && i + 2 < clean.size() && static_cast<unsigned char>(clean[i + 1]) == 0x80 &&
-                   (static_cast<unsigned char>(clean[i + 2]) == 0xA8 ||
-                    static_cast<unsigned char>(clean[i + 2]) == 0xA9)) {
-            // U+2028 LINE SEPARATOR and U+2029 PARAGRAPH SEPARATOR
-            append_unicode_escape(out, 0x2000u | (static_cast<unsigned char>(clean[i + 2]) - 0x80u));
-            i += 2;
+            ++i;
+            continue;
+        }
+        char32_t code_point = 0;
+        const size_t length = utf8_sequence_length(text, i, code_point);
+        if (length == 0) {
+            out += k_replacement_character_utf8;
+            ++i;
+        } else if (code_point == 0x2028 || code_point == 0x2029) {
+            // LINE SEPARATOR and PARAGRAPH SEPARATOR end lines for some readers.
+            append_unicode_escape(out, code_point);
+            i += length;
         } else {
-            out.push_back(static_cast<char>(c));
+            out.append(text, i, length);
+            i += length;
         }
     }
     out.push_back('"');

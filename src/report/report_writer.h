@@ -4,6 +4,7 @@
 // the writer; the settings and records are never changed.
 #pragma once
 
+#include <atomic>
 #include <memory>
 #include <string>
 
@@ -22,14 +23,15 @@ public:
 
     // Appends one file's report to `out`; before the run's first report, the form's column header.
     void write(const file_facts& file, const prefetch_record& record, std::string& out) {
-        if (!started_) {
+        if (!started()) {
             start(file, out);
-            started_ = true;
+            started_.store(true, std::memory_order_release);
         }
         render(file, record, out);
     }
-    // True once the first report has been written: render() then needs no more run state.
-    bool started() const { return started_; }
+    // True once the first report has been written: render() then needs no more run state, and
+    // what start() decided is visible to any thread that saw this true.
+    bool started() const { return started_.load(std::memory_order_acquire); }
 
     // One file's report alone. Reads nothing but its arguments, the settings and the layout fixed
     // by the first report, so once started() it may run for several files at once.
@@ -45,7 +47,7 @@ protected:
     const report_settings settings_;
 
 private:
-    bool started_ = false;
+    std::atomic<bool> started_{false};
 };
 
 // The writer of the form the settings name.

@@ -49,26 +49,6 @@ size_t valid_utf8_sequence(std::string_view text, size_t i, char32_t& cp) {
     return n;
 }
 
-void append_utf8(std::string& out, char32_t cp) {
-    if (cp > k_max_code_point || is_high_surrogate(cp) || is_low_surrogate(cp)) cp = k_replacement_character;
-    if (cp < 0x80) {
-        out.push_back(static_cast<char>(cp));
-    } else if (cp < 0x800) {
-        out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
-        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-    } else if (cp < 0x10000) {
-        out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
-        out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-    } else {
-        out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
-        out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-    }
-}
-
-
 // ASCII text is narrowed eight units at a time into a small local block, which is appended to
 // the result block-wise.
 constexpr size_t k_units_per_step = 8;
@@ -177,22 +157,8 @@ size_t utf16le_name_to_utf8(std::string& out, const uint8_t* bytes, size_t max_u
     return end;
 }
 
-std::string sanitize_utf8(std::string_view text) {
-    std::string out;
-    out.reserve(text.size());
-    size_t i = 0;
-    while (i < text.size()) {
-        char32_t cp;
-        const size_t n = valid_utf8_sequence(text, i, cp);
-        if (n == 0) {
-            append_utf8(out, k_replacement_character);
-            ++i;
-        } else {
-            out.append(text.substr(i, n));
-            i += n;
-        }
-    }
-    return out;
+size_t utf8_sequence_length(std::string_view text, size_t at, char32_t& code_point) {
+    return valid_utf8_sequence(text, at, code_point);
 }
 
 }  // namespace runtrail

@@ -14,8 +14,12 @@ namespace runtrail {
 // converted, the terminator not counted.
 size_t utf16le_name_to_utf8(std::string& out, const uint8_t* bytes, size_t max_units);
 
-// Keeps well-formed UTF-8 and replaces each byte that is not part of a well-formed sequence
-// (overlong forms, surrogates and values above U+10FFFF included) with U+FFFD.
-std::string sanitize_utf8(std::string_view text);
+// The length (1 to 4) of the well-formed UTF-8 sequence at text[at], with its code point in
+// `code_point`; 0 for a byte that starts no well-formed sequence (overlong forms, surrogates and
+// values above U+10FFFF included).
+size_t utf8_sequence_length(std::string_view text, size_t at, char32_t& code_point);
+
+// U+FFFD REPLACEMENT CHARACTER in UTF-8: what stands for a byte that is no well-formed UTF-8.
+constexpr std::string_view k_replacement_character_utf8 = "\xEF\xBF\xBD";
 
 }  // namespace runtrail
