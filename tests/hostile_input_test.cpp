@@ -116,7 +116,9 @@ TEST(HostileInput, WorstContainerStaysWithinASmallMultipleOfItsImage) {
 }
 
 TEST(HostileInput, NamesMadeToBreakReportsKeepEveryShape) {
-    const std::string hostile[] = {"A,B", "A|B", "A\"B", "\"{\"", "A;B", "A\tB", "A\rB", "A\nB", "A\r\nB", " | ", "{\"x"};
+    const std::string hostile[] = {"A,B",   "A|B",  "A\"B",         "\"{\"",    "A;B",      "A\tB", "A\rB",
+                                   "A\nB",  "A\r\nB", " | ",       "{\"x",      "A\\B",    "\x01\x1B\x7F",
+                                   "\xC2\x9B", "\xE2\x80\xA8", "\xFF\xFE", "}{"};
     loaded_file f = load_real_file("Win7/CMD.EXE-4A81B364.pf");
     for (const std::string& name : hostile) {
         f.record.exe_name = f.record.target_path = f.record.modules[0] = f.record.volumes[0].device_path = name;

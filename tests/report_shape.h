@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cctype>
+#include <cstring>
 #include <cstddef>
 #include <string>
 #include <vector>
@@ -111,92 +112,56 @@ inline std::string check_text(const std::string& output) {
     return {};
 }
 
-// A minimal JSON syntax check: one value, strings without raw control characters and with
-// known escapes, nothing after the value.
+// A minimal JSON syntax check: one value, strings without raw control characters and with known
+// escapes, nothing after the value.
 class json_checker {
 public:
     explicit json_checker(const std::string& text) : s_(text) {}
-    bool whole_value() {
-        skip_space();
-        if (!value(0)) return false;
-        skip_space();
-        return i_ == s_.size();
-    }
+    bool whole_value() { return value(0) && (space(), i_ == s_.size()); }
 
 private:
-    static constexpr int k_max_depth = 64;
-    void skip_space() {
+    void space() {
         while (i_ < s_.size() && (s_[i_] == ' ' || s_[i_] == '\t')) ++i_;
     }
-    bool literal(const char* word) {
-        const std::string w(word);
-        if (s_.compare(i_, w.size(), w) != 0) return false;
-        i_ += w.size();
-        return true;
-    }
+    bool take(char c) { return space(), i_ < s_.size() && s_[i_] == c && (++i_, true); }
+    bool word(const std::string& w) { return s_.compare(i_, w.size(), w) == 0 && (i_ += w.size(), true); }
     bool string() {
-        if (i_ >= s_.size() || s_[i_] != '"') return false;
-        for (++i_; i_ < s_.size(); ++i_) {
+        if (!take('"')) return false;
+        for (; i_ < s_.size(); ++i_) {
             const auto c = static_cast<unsigned char>(s_[i_]);
-            if (c == '"') {
-                ++i_;
-                return true;
-            }
+            if (c == '"') return ++i_, true;
             if (c < 0x20) return false;
             if (c != '\\') continue;
             if (++i_ >= s_.size()) return false;
-            const char e = s_[i_];
-            if (e == 'u') {
+            if (s_[i_] == 'u') {
                 for (int k = 0; k < 4; ++k)
                     if (++i_ >= s_.size() || !std::isxdigit(static_cast<unsigned char>(s_[i_]))) return false;
-            } else if (std::string("\"\\/bfnrt").find(e) == std::string::npos) {
+            } else if (std::string("\"\\/bfnrt").find(s_[i_]) == std::string::npos) {
                 return false;
             }
         }
         return false;
     }
-    bool number() {
-        const size_t start = i_;
-        if (i_ < s_.size() && s_[i_] == '-') ++i_;
-        while (i_ < s_.size() && (std::isdigit(static_cast<unsigned char>(s_[i_])) || s_[i_] == '.' ||
-                                  s_[i_] == 'e' || s_[i_] == 'E' || s_[i_] == '+' || s_[i_] == '-'))
-            ++i_;
-        return i_ > start && std::isdigit(static_cast<unsigned char>(s_[i_ - 1]));
+    // A list of values (or, in an object, of "name": value members) up to `close`.
+    bool items(char close, bool members, int depth) {
+        if (take(close)) return true;
+        do {
+            if (members && !(string() && take(':'))) return false;
+            if (!value(depth + 1)) return false;
+        } while (take(','));
+        return take(close);
     }
     bool value(int depth) {
-        if (depth > k_max_depth || i_ >= s_.size()) return false;
-        const char c = s_[i_];
-        if (c == '"') return string();
-        if (c == '{' || c == '[') {
-            const char close = c == '{' ? '}' : ']';
-            ++i_;
-            skip_space();
-            if (i_ < s_.size() && s_[i_] == close) {
-                ++i_;
-                return true;
-            }
-            for (;;) {
-                skip_space();
-                if (c == '{') {
-                    if (!string()) return false;
-                    skip_space();
-                    if (i_ >= s_.size() || s_[i_++] != ':') return false;
-                    skip_space();
-                }
-                if (!value(depth + 1)) return false;
-                skip_space();
-                if (i_ >= s_.size()) return false;
-                if (s_[i_] == close) {
-                    ++i_;
-                    return true;
-                }
-                if (s_[i_++] != ',') return false;
-            }
-        }
-        if (c == 't') return literal("true");
-        if (c == 'f') return literal("false");
-        if (c == 'n') return literal("null");
-        return number();
+        space();
+        if (depth > 64 || i_ >= s_.size()) return false;
+        if (s_[i_] == '"') return string();
+        if (take('{')) return items('}', true, depth);
+        if (take('[')) return items(']', false, depth);
+        if (word("true") || word("false") || word("null")) return true;
+        const size_t start = i_;
+        if (i_ < s_.size() && s_[i_] == '-') ++i_;
+        while (i_ < s_.size() && (std::isdigit(static_cast<unsigned char>(s_[i_])) || std::strchr(".eE+-", s_[i_]))) ++i_;
+        return i_ > start && std::isdigit(static_cast<unsigned char>(s_[i_ - 1]));
     }
 
     const std::string& s_;

@@ -15,7 +15,6 @@
 namespace runtrail::test {
 namespace {
 
-using args_list = std::vector<std::vector<std::string>>;
 const std::string k_separator = " =================================================== \n\n";
 const std::string k_csv_header = "prefetch file name,app name,";
 const std::string k_not_prefetch = data_path("Bad/notAPrefetch.pf");
@@ -34,20 +33,6 @@ std::string shell_output(const std::string& command, const scratch_dir& work) {
     return ok ? read_text(work / "shell.out") : "(" + command + " failed)";
 }
 bool have(const std::string& program) { return std::system(("command -v " + program + " >/dev/null").c_str()) == 0; }
-
-TEST(Tool, HelpExitsZeroAndUsageErrorsExit255WithALineThenTheUsage) {
-    scratch_dir work;
-    const std::tuple<std::vector<std::string>, int, std::string> cases[] = {
-        {{}, 0, ""}, {{"-h"}, 0, ""}, {{"-help"}, 0, ""}, {{"/?"}, 0, ""}, {{"--help"}, 0, ""}, {{"a", "-HELP"}, 0, ""},
-        {{"a.pf", "b.pf"}, 255, "unexpected argument: b.pf\n"}, {{"-csv"}, 255, "no prefetch file named\n"},
-        {{"a.pf", "-out"}, 255, "option -out needs a value\n"}, {{"-pipe", "a.pf"}, 255, "unexpected argument: a.pf\n"},
-        {{"-pipe", "-filter"}, 255, "option -filter needs a value\n"}};
-    for (const auto& [args, status, message] : cases) {
-        const tool_result r = run_tool(args, "", work.path);
-        EXPECT_EQ(r.status, status) << testing::PrintToString(args);
-        EXPECT_EQ(r.err.rfind(message + "Usage:\n", 0), 0u) << r.err;
-    }
-}
 
 TEST(Tool, FilesThatCannotBeReportedAreNamedOnStandardErrorUnlessQuiet) {
     scratch_dir work;
@@ -107,12 +92,6 @@ TEST(Tool, ResultsFileHoldsTheStandardOutputBytesAndAppendExtendsIt) {
     EXPECT_EQ(run_tool({"-pipe", "-csv", "-out", results}, list, work.path).status, 0);
     EXPECT_EQ(count_of(read_text(results), k_csv_header), 1u);
 
-    for (const auto& args : args_list{{k_good[0], "-out", "/dev/full"}, {k_good[0], "-jsonl", "-out", "/dev/full"},
-                                      {"-pipe", "-quiet", "-out", "/dev/full"}}) {
-        const tool_result full = run_tool(args, list, work.path);
-        EXPECT_EQ(full.status, 255) << testing::PrintToString(args);
-        EXPECT_EQ(full.err, "prob writing results file: /dev/full\n");
-    }
 }
 
 // The run with standard error on a raw pseudo-terminal; the input is written in `batches` with
@@ -243,7 +222,7 @@ TEST(Tool, MactimeReadsTheBodyFileOfEveryRealFileWithItsRunAndFileTimes) {
         EXPECT_EQ(seen.count({when, kind, name}), 1u) << name << " " << kind << " at " << when;
 }
 
-TEST(Tool, JqReadsEveryJsonLineOfAPipeRun) {
+TEST(Tool, JqReadsEveryJsonLineAndEveryTimesketchEvent) {
     if (!have("jq")) GTEST_SKIP() << "jq is not installed (.ci/install-test-tools installs it)";
     scratch_dir work;
     std::string list, expected;
@@ -256,6 +235,12 @@ TEST(Tool, JqReadsEveryJsonLineOfAPipeRun) {
     EXPECT_EQ(count_of(r.out, "\n"), real_files().size());
     EXPECT_EQ(shell_output("jq -r '.file_path + \" \" + (.run_count | tostring)' < '" + work / "all.jsonl" + "'", work),
               expected);
+    // Every event carries the three fields Timesketch requires.
+    run_tool({"-enumdir", data_path(""), "-num_subdirs", "3", "-filter", "*.pf", "-timesketch", "-quiet", "-out",
+              work / "events.jsonl"});
+    EXPECT_EQ(shell_output("jq -s 'length == 192 and all(has(\"message\") and has(\"datetime\") and "
+                           "has(\"timestamp_desc\"))' < '" + work / "events.jsonl" + "'", work),
+              "true\n");
 }
 
 }  // namespace
