@@ -1,10 +1,12 @@
 // The filename strings block: zero-terminated UTF-16LE device paths of the files the program
 // loaded, one per metrics entry. They give the module list and the executable's full path.
+#include "filename_strings.h"
+
 #include <algorithm>
 #include <string_view>
 
-#include "image_sections.h"
 #include "layout.h"
+#include "utf16_string.h"
 
 namespace runtrail {
 

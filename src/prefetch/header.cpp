@@ -1,6 +1,8 @@
 // The file header: signature, version, executable name, hash, and where the sections start.
-#include "image_sections.h"
+#include "header.h"
+
 #include "layout.h"
+#include "utf16_string.h"
 
 namespace runtrail {
 

@@ -1,9 +1,12 @@
 // Top-level parse of a prefetch image: the header, then each section in turn.
 #include "prefetch_parser.h"
 
-#include "image_sections.h"
+#include "filename_strings.h"
+#include "header.h"
 #include "layout.h"
 #include "prefetch_hash.h"
+#include "run_information.h"
+#include "volume_info.h"
 
 namespace runtrail {
 

@@ -1,8 +1,9 @@
 // Run count, last run time and earlier run times from the file information block.
+#include "run_information.h"
+
 #include <algorithm>
 #include <array>
 
-#include "image_sections.h"
 #include "layout.h"
 
 namespace runtrail {

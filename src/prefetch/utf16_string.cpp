@@ -1,7 +1,8 @@
 // UTF-16LE strings inside a prefetch image: runs of code units ended by a zero unit.
+#include "utf16_string.h"
+
 #include <algorithm>
 
-#include "image_sections.h"
 #include "unicode_text.h"
 
 namespace runtrail {

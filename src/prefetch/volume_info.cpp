@@ -1,9 +1,11 @@
 // The volume information section: one fixed-size entry per volume, followed by the device paths,
 // file reference blocks and directory strings the entries point to.
+#include "volume_info.h"
+
 #include <algorithm>
 
-#include "image_sections.h"
 #include "layout.h"
+#include "utf16_string.h"
 
 namespace runtrail {
 

@@ -1,7 +1,7 @@
 #include "csv_report.h"
 
 #include "hash_verdict.h"
-#include "report_format.h"
+#include "hex_text.h"
 
 namespace runtrail {
 namespace {

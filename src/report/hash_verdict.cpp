@@ -1,7 +1,7 @@
 #include "hash_verdict.h"
 
 #include "prefetch_hash.h"
-#include "report_format.h"
+#include "hex_text.h"
 
 namespace runtrail {
 

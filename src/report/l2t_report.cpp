@@ -4,7 +4,7 @@
 
 #include "ascii_text.h"
 #include "macb.h"
-#include "report_format.h"
+#include "hex_text.h"
 
 namespace runtrail {
 namespace {

@@ -2,7 +2,7 @@
 
 #include "field_text.h"
 #include "hash_verdict.h"
-#include "report_format.h"
+#include "hex_text.h"
 
 namespace runtrail {
 namespace {

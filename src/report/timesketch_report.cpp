@@ -8,7 +8,7 @@
 #include "hash_verdict.h"
 #include "json_text.h"
 #include "prefetch_hash.h"
-#include "report_format.h"
+#include "hex_text.h"
 
 namespace runtrail {
 namespace {

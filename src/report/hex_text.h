@@ -1,4 +1,4 @@
-// Renderings shared by the writers.
+// Hexadecimal renderings of the numbers the reports show: volume serials and prefetch hashes.
 #pragma once
 
 #include <cstdint>

@@ -1,4 +1,4 @@
-#include "report_format.h"
+#include "hex_text.h"
 
 namespace runtrail {
 
