@@ -1,5 +1,6 @@
 // Evidence is never harmed: no input is written over, names are data, control codes never reach a
 // terminal, and every name or directory that costs the report is said and counted.
+#include <fcntl.h>
 #include <sys/stat.h>
 
 #include "test_support.h"
@@ -120,12 +121,52 @@ TEST(Evidence, ControlCodesFromAFileOrItsNameAreShownAsEscapesInEveryForm) {
                                                          "\nruntrail: 1 file: 0 reported, 1 skipped\n");
 }
 
-TEST(Evidence, DirectoryThatCannotBeListedIsSaidAndCountedAndAnUnlistableRootFailsTheRun) {
+// Nests `levels` directories of 200-character names under `dir`, with a copy of a real file at the
+// bottom: deep enough, the path is longer than the system's limit and no one can list it, root
+// included. Made and taken away one level at a time, by descriptor, as no whole path can name them.
+struct deep_directories {
+    static constexpr int k_levels = 22;
+    const std::string part = std::string(200, 'd');
+    int top;
+    explicit deep_directories(const std::string& dir) : top(open(dir.c_str(), O_DIRECTORY)) {
+        int fd = dup(top);
+        for (int i = 0; i < k_levels; ++i) {
+            mkdirat(fd, part.c_str(), 0700);
+            const int next = openat(fd, part.c_str(), O_DIRECTORY);
+            close(fd);
+            fd = next;
+        }
+        const int file = openat(fd, "deep.pf", O_WRONLY | O_CREAT, 0600);
+        const std::string bytes = read_text(k_real);
+        EXPECT_EQ(write(file, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
+        close(file), close(fd);
+    }
+    ~deep_directories() { remove_below(top, 0), close(top); }
+    void remove_below(int fd, int level) {
+        if (level == k_levels) return (void)unlinkat(fd, "deep.pf", 0);
+        const int next = openat(fd, part.c_str(), O_DIRECTORY);
+        remove_below(next, level + 1);
+        close(next);
+        unlinkat(fd, part.c_str(), AT_REMOVEDIR);
+    }
+};
+
+TEST(Evidence, DirectoryTooDeepToListIsSaidAndCountedAndAnUnlistableRootFailsTheRun) {
     scratch_dir dir;
     const tool_result missing = run_in(dir, {"-enumdir", dir / "no/such/root", "-csv", "-quiet"});
     EXPECT_EQ(missing.status, 255);
     EXPECT_EQ(missing.err, "prob reading directory " + dir / "no/such/root" + "\n");
+
+    const std::string walk = walk_with_real_file(dir);
+    const deep_directories deep(walk);
+    const tool_result too_deep = run_in(dir, {"-enumdir", walk, "-num_subdirs", "30", "-csv"});
+    EXPECT_EQ(count_of(too_deep.err, "prob reading directory " + walk + "/"), 1u) << too_deep.err.substr(0, 200);
+    EXPECT_NE(too_deep.err.find("runtrail: 2 files: 1 reported, 1 skipped\n"), std::string::npos) << too_deep.err;
+}
+
+TEST(Evidence, DirectoryWithoutPermissionIsSaidAndCounted) {
     if (geteuid() == 0) GTEST_SKIP() << "running as root, which lists every directory: no unreadable one can be made";
+    scratch_dir dir;
     const std::string walk = walk_with_real_file(dir), locked = walk + "/locked";
     fs::create_directory(locked);
     write_file(locked + "/hidden.pf", read_text(k_real));

@@ -1,7 +1,7 @@
 // The prefetch hash held against the file's name and the program's path: every real file of
 // tests/data, copies under other names, and images whose path or hash was edited.
 #include "prefetch_parser.h"
-#include "report_format.h"
+#include "hex_text.h"
 #include "test_support.h"
 
 namespace runtrail::test {
