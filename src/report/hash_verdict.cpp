@@ -24,14 +24,15 @@ std::string hash_verdict(const std::string& file_name, const prefetch_record& re
     return "path differs";
 }
 
-std::optional<bool> path_hash_matches(const path_hash_check& check) {
-    switch (check.outcome) {
-        case path_hash_outcome::matches: return true;
-        case path_hash_outcome::differs: return false;
-        case path_hash_outcome::no_path:
-        case path_hash_outcome::no_rule: break;
-    }
-    return std::nullopt;
+void add_path_hash_members(json_object& object, const path_hash_check& check) {
+    if (check.outcome == path_hash_outcome::matches || check.outcome == path_hash_outcome::differs)
+        object.boolean("path_hash_match", check.outcome == path_hash_outcome::matches);
+    else
+        object.null("path_hash_match");
+    if (check.device_path.empty())
+        object.null("device_path");
+    else
+        object.text("device_path", check.device_path);
 }
 
 }  // namespace runtrail

@@ -12,17 +12,18 @@
 // The name is checked first: a renamed copy is reported as renamed whatever its path says.
 #pragma once
 
-#include <optional>
 #include <string>
 
+#include "json_text.h"
 #include "prefetch_record.h"
 
 namespace runtrail {
 
 std::string hash_verdict(const std::string& file_name, const prefetch_record& record);
 
-// Whether the path gives the header's hash, as the JSON forms report it: nothing (null) when there
-// is no path, or no known hash rule for the version.
-std::optional<bool> path_hash_matches(const path_hash_check& check);
+// The path check as both JSON forms carry it: "path_hash_match" (true or false; null when there is
+// no path, or no known hash rule for the version) and "device_path" (the device a \VOLUME path
+// hashed through, else null).
+void add_path_hash_members(json_object& object, const path_hash_check& check);
 
 }  // namespace runtrail

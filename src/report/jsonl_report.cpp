@@ -51,14 +51,7 @@ void jsonl_report::render(const file_facts& file, const prefetch_record& record,
             object.text("name_hash", upper_hex_text(*name_hash));
         else
             object.null("name_hash");
-        if (const std::optional<bool> matches = path_hash_matches(record.path_check))
-            object.boolean("path_hash_match", *matches);
-        else
-            object.null("path_hash_match");
-        if (record.path_check.device_path.empty())
-            object.null("device_path");
-        else
-            object.text("device_path", record.path_check.device_path);
+        add_path_hash_members(object, record.path_check);
     }
     out += '\n';
 }

@@ -112,14 +112,7 @@ void timesketch_report::render(const file_facts& file, const prefetch_record& re
                 event.number("name_hash", *name_hash);
             else
                 event.null("name_hash");
-            if (const std::optional<bool> matches = path_hash_matches(record.path_check))
-                event.boolean("path_hash_match", *matches);
-            else
-                event.null("path_hash_match");
-            if (record.path_check.device_path.empty())
-                event.null("device_path");
-            else
-                event.text("device_path", record.path_check.device_path);
+            add_path_hash_members(event, record.path_check);
             event.text("hash_check", hash_verdict(file.name, record));
             append_source(event);
         }
