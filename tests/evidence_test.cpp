@@ -24,12 +24,6 @@ std::string walk_with_real_file(const scratch_dir& dir) {
     return dir / "walk";
 }
 
-size_t count_of(const std::string& text, const std::string& part) {
-    size_t n = 0;
-    for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
-    return n;
-}
-
 TEST(Evidence, DestinationNamingTheInputOrTheResultsFileIsRefusedAndTheInputKeepsEveryByte) {
     scratch_dir dir;
     const std::string input = dir / "e.pf", results = dir / "r.csv", bytes = read_text(k_real);

@@ -92,6 +92,13 @@ inline std::optional<prefetch_record> parsed(const std::vector<uint8_t>& image, 
     return record;
 }
 
+// How many times `part` stands in `text` (overlapping places counted).
+inline size_t count_of(const std::string& text, const std::string& part) {
+    size_t n = 0;
+    for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
+    return n;
+}
+
 // Little-endian writes into a test image.
 template <typename T>
 void put(std::vector<uint8_t>& image, size_t at, T value) {

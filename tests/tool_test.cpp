@@ -19,11 +19,6 @@ const std::string k_separator = " ==============================================
 const std::string k_csv_header = "prefetch file name,app name,";
 const std::string k_not_prefetch = data_path("Bad/notAPrefetch.pf");
 
-size_t count_of(const std::string& text, const std::string& what) {
-    size_t n = 0;
-    for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
-    return n;
-}
 const std::string k_good[] = {data_path("Win7/CALC.EXE-77FDF17F.pf"), data_path("XPPro/CMD.EXE-087B4001.pf"),
                               data_path("Win10/CALC.EXE-3FBEF7FD.pf"), data_path("Win11/AM_BASE.EXE-3F70DC95.pf"),
                               data_path("Vista/NOTEPAD.EXE-EB1B961A.pf")};

@@ -310,21 +310,22 @@ command_line parse_command_line(const std::vector<std::string>& args) {
         s.append_results = c.append;
     }
 
-    if (c.walk_depth) {
-        const std::optional<uint32_t> depth = whole_number_of(*c.walk_depth, 0, k_deepest_walk);
-        if (!depth)
-            return fail("invalid -num_subdirs value: " + *c.walk_depth + " (a whole number from 0 to " +
-                            std::to_string(k_deepest_walk) + ")",
+    // Options whose value is a whole number within bounds.
+    const struct {
+        const char* name;
+        const std::optional<std::string>& value;
+        uint32_t least, most;
+        uint32_t& setting;
+    } numbers[] = {{"-num_subdirs", c.walk_depth, 0, k_deepest_walk, s.walk_depth},
+                   {"-threads", c.threads, 1, k_most_threads, s.threads}};
+    for (const auto& n : numbers) {
+        if (!n.value) continue;
+        const std::optional<uint32_t> number = whole_number_of(*n.value, n.least, n.most);
+        if (!number)
+            return fail(std::string("invalid ") + n.name + " value: " + *n.value + " (a whole number from " +
+                            std::to_string(n.least) + " to " + std::to_string(n.most) + ")",
                         false, false);
-        s.walk_depth = *depth;
-    }
-    if (c.threads) {
-        const std::optional<uint32_t> threads = whole_number_of(*c.threads, 1, k_most_threads);
-        if (!threads)
-            return fail("invalid -threads value: " + *c.threads + " (a whole number from 1 to " +
-                            std::to_string(k_most_threads) + ")",
-                        false, false);
-        s.threads = *threads;
+        n.setting = *number;
     }
     if (c.pipe || c.walk) {
         // With both, the names come from standard input.

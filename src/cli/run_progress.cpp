@@ -5,6 +5,8 @@
 #include <utility>
 #include <vector>
 
+#include "unicode_text.h"
+
 namespace runtrail {
 namespace {
 
@@ -24,16 +26,6 @@ std::string elapsed_text(uint64_t ms) {
         std::snprintf(text, sizeof text, "%llu:%02u:%02u", static_cast<unsigned long long>(seconds / 3600),
                       static_cast<unsigned>(seconds / 60 % 60), static_cast<unsigned>(seconds % 60));
     return text;
-}
-
-// Length of the UTF-8 sequence that starts at `at`, 0 when it is not a well-formed one.
-size_t utf8_sequence_length(const std::string& text, size_t at) {
-    const auto lead = static_cast<unsigned char>(text[at]);
-    size_t length = lead >= 0xC2 && lead <= 0xDF ? 2 : lead >= 0xE0 && lead <= 0xEF ? 3 : lead >= 0xF0 && lead <= 0xF4 ? 4 : 0;
-    if (length == 0 || at + length > text.size()) return 0;
-    for (size_t i = 1; i < length; ++i)
-        if ((static_cast<unsigned char>(text[at + i]) & 0xC0) != 0x80) return 0;
-    return length;
 }
 
 }  // namespace
@@ -61,8 +53,10 @@ std::string fit_path(const std::string& path, size_t columns) {
     size_t total = 0;
     for (size_t at = 0; at < path.size();) {
         const auto byte = static_cast<unsigned char>(path[at]);
-        size_t length = byte < 0x80 ? 1 : utf8_sequence_length(path, at);
-        const bool printable = byte >= 0x20 && byte != 0x7F && length != 0;
+        char32_t code_point = byte;
+        size_t length = byte < 0x80 ? 1 : utf8_sequence_length(path, at, code_point);
+        // Control codes, C1 codes (U+0080 to U+009F) and broken UTF-8 are not shown.
+        const bool printable = length != 0 && code_point >= 0x20 && (code_point < 0x7F || code_point > 0x9F);
         if (!printable) length = 1;
         const size_t width = printable && length >= 3 && byte > 0xE0 ? 2 : 1;
         units.push_back({printable ? at : std::string::npos, length, width});

@@ -46,12 +46,27 @@ std::u16string upper_case_units(byte_span bytes) {
     return units;
 }
 
-uint32_t path_hash(pl::path_hash_rule rule, std::u16string_view path) {
-    uint32_t h = rule == pl::path_hash_rule::xp ? k_xp_seed : k_vista_seed;
-    for (const char16_t unit : path) {
+uint32_t seed_of(pl::path_hash_rule rule) { return rule == pl::path_hash_rule::xp ? k_xp_seed : k_vista_seed; }
+
+// Folds the units in, low byte first. The fold is linear: folding a text into h gives
+// h * 37^(2 * units) + the fold of the text into 0, which lets the part after "\VOLUME{...}" be
+// folded once for every device tried.
+uint32_t fold(uint32_t h, std::u16string_view units) {
+    for (const char16_t unit : units) {
         h = h * k_hash_multiplier + (unit & 0xFFu);
         h = h * k_hash_multiplier + (unit >> 8);
     }
+    return h;
+}
+
+// 37^(2 * units) mod 2^32: what folding that many units multiplies the starting value by.
+uint32_t fold_multiplier(size_t units) {
+    uint32_t m = 1;
+    for (size_t i = 0; i < 2 * units; ++i) m *= k_hash_multiplier;
+    return m;
+}
+
+uint32_t finish(pl::path_hash_rule rule, uint32_t h) {
     if (rule != pl::path_hash_rule::xp) return h;
     h *= k_xp_scramble_multiplier;
     if (h > k_xp_fold_above) h = 0u - h;
@@ -78,13 +93,15 @@ path_hash_check check_path_hash(uint32_t version, uint32_t header_hash, byte_spa
     check.outcome = path_hash_outcome::differs;
     const size_t volume_end = path.find(k_volume_end);
     if (!path.starts_with(k_volume_prefix) || volume_end == std::u16string::npos) {
-        if (path_hash(rule, path) == header_hash) check.outcome = path_hash_outcome::matches;
+        if (finish(rule, fold(seed_of(rule), path)) == header_hash) check.outcome = path_hash_outcome::matches;
         return check;
     }
     const std::u16string_view rest = std::u16string_view(path).substr(volume_end + 1);
+    const uint32_t rest_fold = fold(0, rest);
+    const uint32_t rest_multiplier = fold_multiplier(rest.size());
     for (unsigned n = 1; n <= k_max_volume_number; ++n) {
-        const std::u16string device = device_path_units(n);
-        if (path_hash(rule, device + std::u16string(rest)) != header_hash) continue;
+        const uint32_t device_fold = fold(seed_of(rule), device_path_units(n));
+        if (finish(rule, device_fold * rest_multiplier + rest_fold) != header_hash) continue;
         check.outcome = path_hash_outcome::matches;
         check.device_path = std::string(k_device_prefix) + std::to_string(n);
         break;

@@ -2,14 +2,14 @@
 
 #include <algorithm>
 
+#include "unicode_text.h"
+
 namespace runtrail {
 namespace {
 
 constexpr unsigned char k_first_printable = 0x20;
 constexpr unsigned char k_delete = 0x7F;
 constexpr unsigned char k_last_c1 = 0x9F;
-// C1 codes in UTF-8: this lead byte, then 0x80 to 0x9F.
-constexpr unsigned char k_c1_lead = 0xC2;
 
 bool is_control_byte(unsigned char b) {
     return (b < k_first_printable && b != '\r' && b != '\n') || (b >= k_delete && b <= k_last_c1);
@@ -23,24 +23,6 @@ void append_escape(std::string& out, unsigned char code) {
     out.push_back(']');
 }
 
-// Length of the UTF-8 sequence that starts at `at`, judged by its form alone (a lead byte, then
-// the continuation bytes it announces): 1 for an ASCII byte, 0 for a byte that starts none.
-size_t sequence_length(const std::string& text, size_t at) {
-    const auto lead = static_cast<unsigned char>(text[at]);
-    if (lead < 0x80) return 1;
-    size_t length = 0;
-    if (lead >= 0xC0 && lead <= 0xDF)
-        length = 2;
-    else if (lead >= 0xE0 && lead <= 0xEF)
-        length = 3;
-    else if (lead >= 0xF0 && lead <= 0xF7)
-        length = 4;
-    if (length == 0 || at + length > text.size()) return 0;
-    for (size_t i = 1; i < length; ++i)
-        if ((static_cast<unsigned char>(text[at + i]) & 0xC0) != 0x80) return 0;
-    return length;
-}
-
 // Every control code but CR and LF as a visible escape.
 void show_control_codes(std::string& text) {
     // Nearly every value holds no byte that could be one; one plain pass says so.
@@ -50,8 +32,9 @@ void show_control_codes(std::string& text) {
     out.reserve(text.size() + 16);
     for (size_t i = 0; i < text.size();) {
         const auto b = static_cast<unsigned char>(text[i]);
-        const size_t length = sequence_length(text, i);
-        if (length <= 1) {  // ASCII, or a stray byte outside any sequence
+        char32_t code_point = 0;
+        const size_t length = b < 0x80 ? 1 : utf8_sequence_length(text, i, code_point);
+        if (length <= 1) {  // ASCII, or a byte outside any well-formed sequence
             if (is_control_byte(b))
                 append_escape(out, b);
             else
@@ -59,9 +42,9 @@ void show_control_codes(std::string& text) {
             ++i;
             continue;
         }
-        const auto second = static_cast<unsigned char>(text[i + 1]);
-        if (b == k_c1_lead && second <= k_last_c1)
-            append_escape(out, second);
+        // A C1 code written as UTF-8 (U+0080 to U+009F) is shown by its code.
+        if (code_point <= k_last_c1)
+            append_escape(out, static_cast<unsigned char>(code_point));
         else
             out.append(text, i, length);
         i += length;
