@@ -47,11 +47,12 @@ _runtrail() {
     esac
 
     if [[ $cur == -* ]]; then
+        # Typed in capitals, an option completes to its usual lower-case form.
         mapfile -t COMPREPLY < <(compgen -W '-h -help -csv -csvl2t -bodyfile -jsonl -timesketch
             -html -longform -verbose -v -pipe -enumdir -num_subdirs -image -threads -filter
             -filter_skip -hostname -username -dateformat -timeformat -pair_datetime -hashcheck
             -no_whitespace -csv_separator -enable_quoted_csv_fields -pf_path -out -outfile -append
-            -quiet -profile -diags' -- "$cur")
+            -quiet -profile -diags' -- "${cur,,}")
     else
         compopt -o filenames 2>/dev/null
         mapfile -t COMPREPLY < <(compgen -f -- "$cur")
