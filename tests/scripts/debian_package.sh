@@ -10,7 +10,13 @@ if [ "$(id -u)" -ne 0 ] || ! command -v dpkg >/dev/null 2>&1; then
     echo "SKIPPED: the Debian package check needs root and dpkg"
     exit 77
 fi
-if dpkg-query -W -f='${Status}' runtrail 2>/dev/null | grep -q installed; then
+for tool in cpack dpkg-shlibdeps lintian man; do
+    if ! command -v "$tool" >/dev/null 2>&1; then
+        echo "SKIPPED: $tool is not installed (bash .ci/install-test-tools installs it)"
+        exit 77
+    fi
+done
+if dpkg-query -W -f='${Status}' runtrail 2>/dev/null | grep -q 'ok installed'; then
     echo "SKIPPED: a runtrail package is already installed here; it is left alone"
     exit 77
 fi
