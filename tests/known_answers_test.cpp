@@ -17,7 +17,11 @@ std::string answer_lines(const prefetch_record& r) {
         << r.run_count << "\nlast_run " << r.last_run << "\n";
     for (uint64_t t : r.earlier_runs) out << "earlier_run " << t << "\n";
     out << "target_path " << r.target_path << "\n";
-    for (const std::string& m : r.modules) out << "module " << m << "\n";
+    for (size_t i = 0; i < r.modules.size(); ++i) {
+        out << "module " << r.modules[i] << "\n";
+        if (const ntfs_file_reference ref = r.module_references.at(i); ref.value != 0)
+            out << "module_reference " << ref.mft_entry() << "-" << ref.sequence() << "\n";
+    }
     for (const volume_record& v : r.volumes) {
         char serial[9];
         std::snprintf(serial, sizeof serial, "%08x", v.serial);

@@ -64,7 +64,7 @@ TEST(PrefetchHash, EveryRealFileGetsItsKnownVerdictAndJsonFields) {
         const loaded_file f = load_real_file(file);
         EXPECT_EQ(hash_check_line(f.facts, f.record), hash + ", " + verdict) << file;
         EXPECT_EQ(jsonl_hash_fields(f.facts, f.record), "\"prefetch_hash\":\"" + hash + "\",\"name_hash\":\"" + hash +
-                                                            "\",\"path_hash_match\":" + match + ",\"device_path\":" + device)
+                                                            "\",\"path_hash_match\":" + match + ",\"path_hash_device\":" + device)
             << file;
     }
 }
@@ -86,7 +86,7 @@ TEST(PrefetchHash, NameDigitsAreHeldAgainstTheHeaderHash) {
         EXPECT_EQ(hash_check_line(f.facts, f.record), std::string("77FDF17F, ") + copy.verdict) << copy.name;
         EXPECT_EQ(jsonl_hash_fields(f.facts, f.record),
                   std::string("\"prefetch_hash\":\"77FDF17F\",\"name_hash\":") + copy.name_hash_json +
-                      ",\"path_hash_match\":true,\"device_path\":null")
+                      ",\"path_hash_match\":true,\"path_hash_device\":null")
             << copy.name;
     }
 
