@@ -118,6 +118,8 @@ TEST(PrefetchHash, EditedPathsAndHeadersAreHeldAgainstThePath) {
         {"path letter changed", bin + 2, utf16("P"), "path differs"},
         {"path in lower case", bin + 2, utf16("bin"), "name and path match on \\DEVICE\\HARDDISKVOLUME5"},
         {"header name unlike any path", 0x10, utf16("Q"), "no path to check"},
+        // The only module holding the name is not the program itself.
+        {"program module renamed", bin, utf16("\\GLDRIVERQUERY.EXE.MUI"), "no path to check"},
         {"unknown version", 0x00, "\x63", "no hash rule for this version"},
     };
     for (const edit& e : edits) {

@@ -97,5 +97,38 @@ TEST(Timesketch, TimesThatAreNotValidGiveNoEvent) {
         EXPECT_NE(events.find(time), std::string::npos) << time << "\n" << events;
 }
 
+TEST(Timesketch, PathHintsAndMappedFilesAreBuiltAsPlasoBuildsThem) {
+    loaded_file f = load_real_file("Win7/CMD.EXE-4A81B364.pf");
+    const std::vector<std::pair<std::string, uint64_t>> added = {
+        {"\\DEVICE\\HARDDISKVOLUME2\\WINDOWS\\SYSWOW64\\cmd.exe", 0},                 // a second hint, any case
+        {"\\DEVICE\\HARDDISKVOLUME2\\WINDOWS\\SYSTEM32\\EN-US\\CMD.EXE.MUI", 0x0002000000000005},  // no hint
+        {"\\DEVICE\\HARDDISKVOLUME22\\CMD.EXE", 0x0000FFFFFFFFFFFF},  // not on \DEVICE\HARDDISKVOLUME2
+        {"", 0x0001000000000007},                                            // empty: not a mapped file
+    };
+    for (const auto& [path, reference] : added) {
+        f.record.modules.push_back(path);
+        f.record.module_references.push_back({reference});
+    }
+    const std::string events = report({"-timesketch"}, f);
+    const std::string first = events.substr(0, events.find('\n'));
+    EXPECT_NE(first.find("path hints: \\\\WINDOWS\\\\SYSTEM32\\\\CMD.EXE; \\\\WINDOWS\\\\SYSWOW64\\\\cmd.exe hash: 0x4A81B364 "),
+              std::string::npos) << first;
+    EXPECT_NE(first.find("\"path_hints\":[\"\\\\WINDOWS\\\\SYSTEM32\\\\CMD.EXE\",\"\\\\WINDOWS\\\\SYSWOW64\\\\cmd.exe\"]"),
+              std::string::npos) << first;
+    EXPECT_NE(first.find("\"\\\\DEVICE\\\\HARDDISKVOLUME2\\\\WINDOWS\\\\SYSTEM32\\\\NTDLL.DLL [25654-1]\","), std::string::npos);
+    EXPECT_NE(first.find("SORTDEFAULT.NLS [18174-1]\",\"\\\\DEVICE\\\\HARDDISKVOLUME2\\\\WINDOWS\\\\SYSWOW64\\\\cmd.exe\","
+                         "\"\\\\DEVICE\\\\HARDDISKVOLUME2\\\\WINDOWS\\\\SYSTEM32\\\\EN-US\\\\CMD.EXE.MUI [5-2]\","
+                         "\"\\\\DEVICE\\\\HARDDISKVOLUME22\\\\CMD.EXE [281474976710655-0]\"],"),
+              std::string::npos) << first;
+
+    // No module named after the program: plaso's empty hint list.
+    f.record.exe_name = "PING.EXE";
+    const std::string none = report({"-timesketch"}, f);
+    EXPECT_NE(none.find("path hints: [] hash: 0x4A81B364 volume: 1 [serial number: 0x88008C2F, device path: "
+                        "\\\\DEVICE\\\\HARDDISKVOLUME2]\""),
+              std::string::npos) << none;
+    EXPECT_NE(none.find("\"path_hints\":[],"), std::string::npos) << none;
+}
+
 }  // namespace
 }  // namespace runtrail::test
