@@ -51,18 +51,27 @@ std::vector<std::string> path_hints_of(const prefetch_record& record) {
     return hints;
 }
 
-// The mapped files as plaso writes them: each module that is not empty, with " [entry-sequence]"
-// when the file reference is not 0.
-std::vector<std::string> mapped_files_of(const prefetch_record& record) {
-    std::vector<std::string> files;
+// The mapped files as plaso writes them, as a JSON array: each module that is not empty, with
+// " [entry-sequence]" when its file reference is not 0.
+void append_mapped_files(std::string& out, const prefetch_record& record) {
+    out += '[';
+    bool first = true;
+    std::string file;
     for (size_t i = 0; i < record.modules.size(); ++i) {
         if (record.modules[i].empty()) continue;
-        files.push_back(record.modules[i]);
-        if (i >= record.module_references.size() || record.module_references[i].value == 0) continue;
-        const ntfs_file_reference reference = record.module_references[i];
-        files.back() += " [" + std::to_string(reference.mft_entry()) + "-" + std::to_string(reference.sequence()) + "]";
+        if (!first) out += ',';
+        first = false;
+        const ntfs_file_reference reference =
+            i < record.module_references.size() ? record.module_references[i] : ntfs_file_reference{};
+        if (reference.value == 0) {
+            append_json_string(out, record.modules[i]);
+            continue;
+        }
+        file = record.modules[i];
+        file += " [" + std::to_string(reference.mft_entry()) + "-" + std::to_string(reference.sequence()) + "]";
+        append_json_string(out, file);
     }
-    return files;
+    out += ']';
 }
 
 std::string joined(const std::vector<std::string>& items, const char* joiner) {
@@ -97,7 +106,6 @@ void append_when(json_object& event, const event_time& when, const char* descrip
 void timesketch_report::render(const file_facts& file, const prefetch_record& record, std::string& out) const {
     const std::vector<std::string> hints = path_hints_of(record);
     const std::string message = run_message(record, hints);
-    const std::vector<std::string> mapped_files = mapped_files_of(record);
     std::vector<std::string> device_paths;
     std::vector<uint32_t> serials;
     for (const volume_record& v : record.volumes) {
@@ -118,7 +126,7 @@ void timesketch_report::render(const file_facts& file, const prefetch_record& re
             event.number("run_count", record.run_count);
             event.array("path_hints", hints, append_json_string);
             event.number("prefetch_hash", record.prefetch_hash);
-            event.array("mapped_files", mapped_files, append_json_string);
+            append_mapped_files(event.key("mapped_files"), record);
             event.number("number_of_volumes", record.volumes.size());
             event.array("volume_device_paths", device_paths, append_json_string);
             event.array("volume_serial_numbers", serials,
