@@ -54,7 +54,7 @@ struct prefetch_record {
     std::vector<ntfs_file_reference> module_references;
     std::string target_path;             // the module that holds the executable's name, or "unk"
     std::vector<volume_record> volumes;
-    path_hash_check path_check;  // target_path against prefetch_hash
+    path_hash_check path_check;  // the program's own path against prefetch_hash
 };
 
 // "WinXP Prefetch", "Vista/Win7 Prefetch", "Win8 Prefetch", "Win10 Prefetch", "Win11 Prefetch", or
