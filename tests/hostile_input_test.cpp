@@ -5,6 +5,7 @@
 
 #include "hostile_chain.h"
 #include "test_support.h"
+#include "worst_case_image.h"
 #include "xpress_test_encoder.h"
 
 namespace runtrail::test {
@@ -56,27 +57,6 @@ TEST(HostileInput, RealFilesCutShortOrCorruptedEndCleanly) {
         }
     }
     EXPECT_GT(reports, runs / 8);  // cuts past the header of a plain image still give a report
-}
-
-// A version 17 image (smallest entries) whose strings block is all empty strings under a huge
-// metrics count, then one volume claiming a huge number of one-character directory strings.
-std::vector<uint8_t> largest_results_image(size_t size) {
-    std::vector<uint8_t> b(size, 0);
-    put<uint32_t>(b, 0x00, 17);
-    std::memcpy(b.data() + 4, "SCCA", 4);
-    put<uint32_t>(b, 0x0C, static_cast<uint32_t>(size));
-    b[0x10] = 'A';
-    put<uint32_t>(b, 0x54, 0x98);
-    put<uint32_t>(b, 0x58, 0xFFFFFFFF);  // metrics count
-    put<uint32_t>(b, 0x64, 0x100);       // strings: zero units from here on
-    put<uint32_t>(b, 0x68, 0xFFFFFFFF);  // strings block size
-    const size_t volumes = (0x100 + size / 8 + 7) / 8 * 8;
-    put<uint32_t>(b, 0x6C, static_cast<uint32_t>(volumes));
-    put<uint32_t>(b, volumes, 40);                // one 40-byte entry; its path "V" follows it
-    put<uint32_t>(b, volumes + 0x20, 0xFFFFFFFF);  // directory count
-    b[volumes + 40] = 'V';
-    for (size_t p = volumes + 48; p + 6 <= size; p += 6) b[p] = 1, b[p + 2] = 'D';  // count 1, "D", 0
-    return b;
 }
 
 TEST(HostileInput, ParseResultsStayProportionalToTheImage) {
