@@ -12,17 +12,7 @@ namespace runtrail::test {
 namespace {
 
 // Instrumented builds run each input many times slower; they take every fourth case.
-#if defined(__SANITIZE_ADDRESS__)
-constexpr size_t k_thin = 4;
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-constexpr size_t k_thin = 4;
-#else
-constexpr size_t k_thin = 1;
-#endif
-#else
-constexpr size_t k_thin = 1;
-#endif
+constexpr size_t k_thin = k_sanitized ? 4 : 1;
 
 TEST(HostileInput, RealFilesCutShortOrCorruptedEndCleanly) {
     const std::vector<report_settings> settings = hostile_chain::variants();
@@ -85,14 +75,24 @@ TEST(HostileInput, WorstContainerStaysWithinASmallMultipleOfItsImage) {
     if (k_thin > 1) GTEST_SKIP() << "the memory of an instrumented build says nothing about the program";
     constexpr size_t k_image = size_t{16} << 20;
     const scratch_dir dir;
-    const std::vector<uint8_t> mam = xpress_test::make_mam(largest_results_image(k_image));
+    const std::vector<uint8_t> mam = worst_case_mam();
     EXPECT_LT(mam.size(), size_t{64} << 10);
+    EXPECT_EQ(read_bytes(data_path("regressions/worst-case.mam")), mam) << "the kept worst case is not the one made here";
     write_file(dir / "WORST.EXE-00000000.pf", std::string(mam.begin(), mam.end()));
     const tool_result r = run_tool({dir / "WORST.EXE-00000000.pf", "-csv", "-verbose", "-out", dir / "out.csv"});
     EXPECT_EQ(r.status, 0);
     struct rusage usage {};
     ASSERT_EQ(getrusage(RUSAGE_CHILDREN, &usage), 0);
     EXPECT_LT(static_cast<size_t>(usage.ru_maxrss) * 1024, 10 * k_image);
+}
+
+TEST(HostileInput, WorstCaseFileKeepsEveryShapeInEveryForm) {
+    // The same checks the fuzz harness makes, seeded with this file: they take about as long as
+    // writing the reports.
+    const std::vector<uint8_t> mam = read_bytes(data_path("regressions/worst-case.mam"));
+    const auto result = hostile_chain::run({mam.data(), mam.size()}, hostile_chain::variants(), 0, hostile_chain::k_forms);
+    EXPECT_TRUE(result.parsed);
+    EXPECT_EQ(result.fault, "");
 }
 
 TEST(HostileInput, NamesMadeToBreakReportsKeepEveryShape) {

@@ -9,6 +9,7 @@
 #include <cstring>
 #include <cstddef>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "report_settings.h"
@@ -113,10 +114,11 @@ inline std::string check_text(const std::string& output) {
 }
 
 // A minimal JSON syntax check: one value, strings without raw control characters and with known
-// escapes, nothing after the value.
+// escapes, nothing after the value. One pass over the text, no copies: a report of a million names
+// is checked in about the time it took to write.
 class json_checker {
 public:
-    explicit json_checker(const std::string& text) : s_(text) {}
+    explicit json_checker(std::string_view text) : s_(text) {}
     bool whole_value() { return value(0) && (space(), i_ == s_.size()); }
 
 private:
@@ -124,7 +126,7 @@ private:
         while (i_ < s_.size() && (s_[i_] == ' ' || s_[i_] == '\t')) ++i_;
     }
     bool take(char c) { return space(), i_ < s_.size() && s_[i_] == c && (++i_, true); }
-    bool word(const std::string& w) { return s_.compare(i_, w.size(), w) == 0 && (i_ += w.size(), true); }
+    bool word(std::string_view w) { return s_.substr(i_, w.size()) == w && (i_ += w.size(), true); }
     bool string() {
         if (!take('"')) return false;
         for (; i_ < s_.size(); ++i_) {
@@ -136,7 +138,7 @@ private:
             if (s_[i_] == 'u') {
                 for (int k = 0; k < 4; ++k)
                     if (++i_ >= s_.size() || !std::isxdigit(static_cast<unsigned char>(s_[i_]))) return false;
-            } else if (std::string("\"\\/bfnrt").find(s_[i_]) == std::string::npos) {
+            } else if (std::string_view("\"\\/bfnrt").find(s_[i_]) == std::string_view::npos) {
                 return false;
             }
         }
@@ -164,19 +166,21 @@ private:
         return i_ > start && std::isdigit(static_cast<unsigned char>(s_[i_ - 1]));
     }
 
-    const std::string& s_;
+    std::string_view s_;
     size_t i_ = 0;
 };
 
 // JSON Lines: every line is one JSON object.
 inline std::string check_jsonl(const std::string& output) {
     if (output.empty()) return {};
-    bool ends = false;
-    const std::vector<std::string> lines = lines_of(output, ends);
-    if (!ends) return "jsonl: output does not end with a line end";
-    for (const std::string& line : lines)
+    if (output.back() != '\n') return "jsonl: output does not end with a line end";
+    for (size_t start = 0; start < output.size();) {
+        const size_t end = output.find('\n', start);
+        const std::string_view line(output.data() + start, end - start);
         if (line.empty() || line[0] != '{' || !json_checker(line).whole_value())
-            return "jsonl: not one JSON object: " + line.substr(0, 300);
+            return "jsonl: not one JSON object: " + std::string(line.substr(0, 300));
+        start = end + 1;
+    }
     return {};
 }
 
