@@ -193,9 +193,17 @@ bool run_inputs(const run_settings& settings, report_writer& writer, report_outp
     const auto tasks = std::make_shared<task_source>(std::move(names), settings);
     std::string shown_directory;
     if (progress) progress->watch_directory(&shown_directory);
+    // Memory so short that not even a message can be made ends the run, never by an abort.
+    bool out_of_memory = false;
     auto put_out = [&](file_task& task) {
-        shown_directory = tasks->directory();
-        return emitter.emit(task);
+        try {
+            shown_directory = tasks->directory();
+            return emitter.emit(task);
+        } catch (const std::bad_alloc&) {
+            std::fputs("runtrail: out of memory\n", stderr);
+            out_of_memory = true;
+            return false;
+        }
     };
 
     // -threads 1 reads one file after the other on this thread. Every other run, the default on a
@@ -221,7 +229,7 @@ bool run_inputs(const run_settings& settings, report_writer& writer, report_outp
         run_in_parallel(run);
     }
     if (progress) progress->watch_directory(nullptr);  // the names end here
-    return emitter.last_reported();
+    return emitter.last_reported() && !out_of_memory;
 }
 
 }  // namespace runtrail
