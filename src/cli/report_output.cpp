@@ -80,7 +80,8 @@ void report_output::append(std::string_view text, bool is_report) {
     if (failed_) return;
     // A report larger than a block goes out as it is, after what is buffered: the buffer never
     // grows past a block and a report is never copied whole.
-    if (text.size() >= buffer_limit_ && flush()) {
+    if (text.size() >= buffer_limit_) {
+        if (!flush()) return;
         const size_t done = write_out(text.data(), text.size());
         if (is_report && done == text.size()) ++reports_written_;
         failed_ = done < text.size();
