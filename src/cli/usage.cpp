@@ -46,7 +46,7 @@ constexpr usage_entry k_options[] = {
     {nullptr, "-enable_quoted_csv_fields", "put csv fields in double quotes"},
     {nullptr, "-pf_path", "include prefetch path in output"},
     {nullptr, "-hashcheck", "check the prefetch hash against name and path"},
-    {"Results", "-out <file>, -outfile <file>", "write the report to a file"},
+    {"Results", "-out, -outfile <file>", "write the report to a file"},
     {nullptr, "-append", "with -out, add to an existing file"},
     {nullptr, "-quiet", "no messages about skipped files, no summary"},
     {nullptr, "-profile", "print the elapsed time at the end"},
