@@ -7,6 +7,7 @@
 #include <string>
 
 #include "file_facts.h"
+#include "name_source.h"
 #include "prefetch_file.h"
 #include "prefetch_record.h"
 #include "report_writer.h"
@@ -18,6 +19,9 @@ struct file_task {
     std::string name;     // the file's name, as given; empty for an entry that is no name
     std::string problem;  // why the entry is no name (a line too long, a directory that cannot be listed)
     bool names_failed = false;  // the names could not be read at all: the run fails
+    std::string notice;         // a word about where the files come from (a volume): said, not counted
+    bool is_held = false;       // the file is read by its source (from a disk image), not opened by name
+    held_file held;
 
     // What the work found.
     written_role role = written_role::none;  // the name is a file this run writes: not read
@@ -36,13 +40,16 @@ struct file_task {
 // thread; it writes nowhere and changes nothing shared.
 class file_worker {
 public:
-    file_worker(const written_files& written, const report_writer& writer) : written_(written), writer_(writer) {}
+    // `source` reads the files it holds itself (those of a disk image); it may be nullptr otherwise.
+    file_worker(const written_files& written, const report_writer& writer, const name_source* source = nullptr)
+        : written_(written), writer_(writer), source_(source) {}
 
     void work(file_task& task);
 
 private:
     const written_files& written_;
     const report_writer& writer_;
+    const name_source* source_;
     prefetch_file_buffers buffers_;
     prefetch_record record_;  // each file's record, read into the same memory
 };

@@ -33,4 +33,7 @@ enum class load_result {
 load_result load_prefetch_file(const std::string& path, prefetch_file_buffers& buffers, file_facts& facts,
                                prefetch_record& record);
 
+// Parses the bytes already read into buffers.file[0, length) (a file read from a disk image).
+load_result parse_prefetch_bytes(size_t length, prefetch_file_buffers& buffers, prefetch_record& record);
+
 }  // namespace runtrail
