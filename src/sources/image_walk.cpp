@@ -160,6 +160,10 @@ bool image_walk::next(std::string& name) {
             start_volume(next_volume_++);
             return true;
         }
+        // An image without one NTFS volume (a damaged or truncated one reads as such) fails the run.
+        const auto& volumes = image_->volumes();
+        if (std::none_of(volumes.begin(), volumes.end(), [](const image_volume& v) { return v.ntfs; }))
+            problem_ = "prob reading image " + image_name_ + ": no NTFS volume found";
         return false;
     }
 }

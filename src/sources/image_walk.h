@@ -9,7 +9,8 @@
 // A file is named IMAGE:pN:/path/in/volume, N counting the partitions of the table in disk order
 // (p0 for a volume without a table). Names that NTFS keeps only in index slack, and MFT entries no
 // longer in use that still name the folder as their parent, are delivered as deleted files; a
-// stale copy of a name whose entry the folder also lists as in use is not delivered twice.
+// stale copy of a name whose entry the folder also lists as in use is not delivered twice. An image
+// that holds no NTFS volume at all ends with a problem, as a walk root that cannot be listed does.
 #pragma once
 
 #include <cstdint>
