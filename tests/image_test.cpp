@@ -1,6 +1,8 @@
 // -image over the disk images of tests/data/images: every image form, the NTFS facts against the
 // known answers read with istat and fls, deleted files, volumes passed over, images that cannot
 // be opened, and the run's bytes whatever the thread count.
+#include <sys/resource.h>
+
 #include <map>
 #include <regex>
 #include <sstream>
@@ -215,6 +217,46 @@ TEST_F(Image, ImagesThatCannotBeOpenedAreSaidAndFail) {
     const tool_result c = run_tool({"-image", dir / "cut.img", "-csv"});
     EXPECT_EQ(c.status, 255);
     EXPECT_NE(c.err.find(":p2 at offset 2097152: "), std::string::npos) << c.err;
+}
+
+// The byte offset of an attribute of an MFT entry in a bare NTFS volume (the entry's first
+// sector is read as it is: the fields used lie before its fixup).
+size_t attribute_offset(const std::string& volume, uint64_t entry, uint32_t type) {
+    uint64_t mft_cluster = 0;
+    std::memcpy(&mft_cluster, volume.data() + 0x30, 8);  // boot sector: the MFT's first cluster
+    const size_t at = static_cast<size_t>(mft_cluster * 4096 + entry * 1024);
+    EXPECT_EQ(volume.substr(at, 4), "FILE");
+    uint16_t first = 0;
+    std::memcpy(&first, volume.data() + at + 0x14, 2);
+    for (size_t a = at + first; a + 8 < at + 1024;) {
+        uint32_t attribute_type = 0, length = 0;
+        std::memcpy(&attribute_type, volume.data() + a, 4);
+        std::memcpy(&length, volume.data() + a + 4, 4);
+        if (attribute_type == type) return a;
+        if (attribute_type == 0xFFFFFFFF || length == 0) break;
+        a += length;
+    }
+    ADD_FAILURE() << "no attribute " << type << " in entry " << entry;
+    return 0;
+}
+
+TEST_F(Image, AHugeSizeFieldCostsThatFileAloneWithinTheReadCap) {
+    std::string volume = read_text(image("ntfs-volume.img"));
+    // CALC.EXE-3FBEF7FD.pf (entry 75): its non-resident $DATA claims a terabyte.
+    const size_t data = attribute_offset(volume, 75, 0x80);
+    ASSERT_EQ(volume[data + 8], 1);  // non-resident
+    const uint64_t terabyte = uint64_t{1} << 40;
+    for (size_t field : {0x28, 0x30, 0x38}) std::memcpy(volume.data() + data + field, &terabyte, 8);
+    scratch_dir dir;
+    write_file(dir / "huge.img", volume);
+    const tool_result r = run_tool({"-image", dir / "huge.img", "-csv"});
+    EXPECT_NE(r.err.find("prob reading file " + dir / "huge.img" + ":p0:/Windows/Prefetch/CALC.EXE-3FBEF7FD.pf\n"),
+              std::string::npos)
+        << r.err;
+    EXPECT_NE(r.err.find("14 files: 12 reported, 2 skipped"), std::string::npos) << r.err;
+    struct rusage usage {};
+    ASSERT_EQ(getrusage(RUSAGE_CHILDREN, &usage), 0);
+    EXPECT_LT(usage.ru_maxrss, 256 * 1024);  // KiB: far below the size claimed
 }
 
 TEST_F(Image, ThreadsGiveTheBytesOfOneThread) {
