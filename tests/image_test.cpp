@@ -259,6 +259,19 @@ TEST_F(Image, AHugeSizeFieldCostsThatFileAloneWithinTheReadCap) {
     EXPECT_LT(usage.ru_maxrss, 256 * 1024);  // KiB: far below the size claimed
 }
 
+TEST_F(Image, AnImageNamedAsResultsFileOrLogIsRefusedAndKeepsEveryByte) {
+    scratch_dir dir;
+    const std::string evidence = dir / "evidence.img";
+    const std::string bytes = read_text(image("ntfs-volume.img"));
+    write_file(evidence, bytes);
+    const tool_result out = run_tool({"-image", evidence, "-csv", "-out", evidence});
+    EXPECT_EQ(out.status, 255);
+    EXPECT_EQ(out.err, "prob opening file " + evidence + " for output: it is the input file, aborting\n");
+    const tool_result log = run_tool({"-image", evidence, "-csv", "-diags", evidence});
+    EXPECT_EQ(log.status, 255);
+    EXPECT_TRUE(read_text(evidence) == bytes);
+}
+
 TEST_F(Image, ThreadsGiveTheBytesOfOneThread) {
     for (const char* form : {"-csv", "-jsonl"}) {
         const tool_result one = run_tool({"-image", image("mbr-disk.E01"), form, "-threads", "1"});
