@@ -48,7 +48,7 @@ private:
 
     // The volume's notice, and its start folder queued when there is one.
     void start_volume(size_t volume);
-    // The entry of the folder at `components` below the root, with its path as the volume spells it.
+    // The entry of the start folder in `volume`, with its path as the volume spells it.
     bool find_folder(size_t volume, uint64_t& entry, std::string& path) const;
     bool list_folder(const pending_folder& folder);
 
