@@ -4,7 +4,9 @@
 
 #include <algorithm>
 #include <cstring>
+#include <fstream>
 #include <mutex>
+#include <string_view>
 
 namespace runtrail {
 namespace {
@@ -55,6 +57,36 @@ void close_memory_image(TSK_IMG_INFO* info) { delete reinterpret_cast<memory_ima
 
 void no_image_stat(TSK_IMG_INFO*, FILE*) {}
 
+// The image's format from its own signature. The library's detection tries each format's reader in
+// turn and does not free all of them when one refuses the file; naming the format avoids that.
+constexpr std::string_view k_ewf_signature{"EVF\x09\x0D\x0A\xFF\x00", 8};
+constexpr std::string_view k_vmdk_sparse_signature = "KDMV";
+constexpr std::string_view k_vmdk_descriptor_signature = "# Disk DescriptorFile";
+constexpr std::string_view k_vhd_signature = "conectix";  // a VHD's footer, copied to the front of a dynamic one
+constexpr size_t k_vhd_footer_size = 512;
+
+TSK_IMG_TYPE_ENUM image_format_of(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    char head[32] = {};
+    in.read(head, sizeof head);
+    const std::string_view start(head, static_cast<size_t>(in.gcount()));
+    auto begins_with = [&](std::string_view signature) { return start.substr(0, signature.size()) == signature; };
+    if (begins_with(k_ewf_signature)) return TSK_IMG_TYPE_EWF_EWF;
+    if (begins_with(k_vmdk_sparse_signature) || begins_with(k_vmdk_descriptor_signature)) return TSK_IMG_TYPE_VMDK_VMDK;
+    if (begins_with(k_vhd_signature)) return TSK_IMG_TYPE_VHD_VHD;
+    in.clear();
+    in.seekg(0, std::ios::end);
+    const std::streamoff size = in.tellg();
+    if (size >= static_cast<std::streamoff>(k_vhd_footer_size)) {
+        char footer[8] = {};
+        in.seekg(size - static_cast<std::streamoff>(k_vhd_footer_size));
+        in.read(footer, sizeof footer);
+        if (in.gcount() == sizeof footer && std::string_view(footer, sizeof footer) == k_vhd_signature)
+            return TSK_IMG_TYPE_VHD_VHD;
+    }
+    return TSK_IMG_TYPE_RAW;  // a split raw image is found from its first part's name
+}
+
 }  // namespace
 
 struct disk_image::handles {
@@ -79,7 +111,7 @@ std::unique_ptr<disk_image> disk_image::open_file(const std::string& path, std::
     auto h = std::make_unique<handles>();
     tsk_error_reset();
     // Split raw images and E01 segments are found from the first part's name.
-    h->image = tsk_img_open_utf8_sing(path.c_str(), TSK_IMG_TYPE_DETECT, 0);
+    h->image = tsk_img_open_utf8_sing(path.c_str(), image_format_of(path), 0);
     if (!h->image) {
         problem = library_problem("not a disk image this build can read");
         return nullptr;
