@@ -42,6 +42,8 @@ protected:
         if (!folder_) GTEST_SKIP() << "tests/data/images or xz missing: the disk image tests do not run";
     }
     static std::string image(const std::string& name) { return *folder_ / name; }
+    // The program's output goes through files in the images' folder, which no other test shares.
+    static tool_result run(const std::vector<std::string>& args) { return run_tool(args, "", folder_->path); }
 
     static scratch_dir* folder_;
 };
@@ -87,19 +89,19 @@ std::map<std::string, std::map<std::string, std::string>> known_answers() {
 }
 
 TEST_F(Image, EveryImageFormGivesTheSameRecordsAsTheBareVolume) {
-    const tool_result bare = run_tool({"-image", image("ntfs-volume.img"), "-jsonl", "-quiet"});
+    const tool_result bare = run({"-image", image("ntfs-volume.img"), "-jsonl", "-quiet"});
     ASSERT_EQ(count_of(bare.out, "\n"), 13u) << bare.err;
     // The names differ only in the image and the volume: IMAGE:pN:/path.
     auto placeless = [](const std::string& out) { return std::regex_replace(out, std::regex("\"file_path\":\"[^:]*:p[0-9]+:"), ""); };
     for (const char* form : {"mbr-disk.img", "gpt-disk.img", "mbr-disk.E01", "mbr-disk.vmdk", "mbr-disk.vhd", "mbr-disk.001"}) {
-        const tool_result r = run_tool({"-image", image(form), "-jsonl", "-quiet"});
+        const tool_result r = run({"-image", image(form), "-jsonl", "-quiet"});
         EXPECT_EQ(r.status, bare.status) << form;
         EXPECT_EQ(placeless(r.out), placeless(bare.out)) << form;
     }
 }
 
 TEST_F(Image, NtfsTimesEntriesAndDeletedStateAreTheKnownAnswers) {
-    const tool_result r = run_tool({"-image", image("mbr-disk.E01"), "-jsonl", "-quiet"});
+    const tool_result r = run({"-image", image("mbr-disk.E01"), "-jsonl", "-quiet"});
     const auto answers = known_answers();
     size_t checked = 0;
     for (const std::string& object : lines_of(r.out)) {
@@ -124,19 +126,19 @@ TEST_F(Image, NtfsTimesEntriesAndDeletedStateAreTheKnownAnswers) {
 }
 
 TEST_F(Image, ReportsEqualThoseOfTheSameFilesReadFromTestData) {
-    const tool_result r = run_tool({"-image", image("ntfs-volume.img"), "-jsonl", "-quiet"});
+    const tool_result r = run({"-image", image("ntfs-volume.img"), "-jsonl", "-quiet"});
     const auto answers = known_answers();
     for (const std::string& object : lines_of(r.out)) {
         const std::string path = member(object, "file_path");
         const std::string in_volume = path.substr(path.find(":p0:") + 4, path.size() - path.find(":p0:") - 5);
-        const tool_result original = run_tool({data_path(answers.at(in_volume).at("source")), "-jsonl"});
+        const tool_result original = run({data_path(answers.at(in_volume).at("source")), "-jsonl"});
         EXPECT_EQ(without_place_and_times(object) + "\n", without_place_and_times(original.out)) << in_volume;
     }
 }
 
 TEST_F(Image, DeletedFilesAreMarkedAndTheOverwrittenOneIsSkippedAndCounted) {
     const std::string disk = image("mbr-disk.img");
-    const tool_result text = run_tool({"-image", disk, "-filter", "*CHROME*"});
+    const tool_result text = run({"-image", disk, "-filter", "*CHROME*"});
     EXPECT_NE(text.out.find("Analyzing file: " + disk + ":p2:/Windows/Prefetch/CHROME.EXE-B3BA7868.pf\n"),
               std::string::npos);
     EXPECT_NE(text.out.find("created:        2019-09-09 09:09:09\nMFT entry:      81\ndeleted:        yes\n"),
@@ -144,7 +146,7 @@ TEST_F(Image, DeletedFilesAreMarkedAndTheOverwrittenOneIsSkippedAndCounted) {
         << text.out;
     EXPECT_EQ(text.status, 0);
 
-    const tool_result csv = run_tool({"-image", disk, "-csv"});
+    const tool_result csv = run({"-image", disk, "-csv"});
     const std::vector<std::string> rows = lines_of(csv.out);
     ASSERT_GE(rows.size(), 3u);
     EXPECT_NE(rows[2].find(",crdate, time-UTC,mft entry,deleted"), std::string::npos) << rows[2];
@@ -156,12 +158,12 @@ TEST_F(Image, DeletedFilesAreMarkedAndTheOverwrittenOneIsSkippedAndCounted) {
     EXPECT_NE(csv.err.find("runtrail: 14 files: 13 reported, 1 skipped\n"), std::string::npos) << csv.err;
 
     // The body file: the deleted mark as sleuthkit's own, the MFT entry as inode, the creation time as B.
-    const tool_result body = run_tool({"-image", disk, "-bodyfile", "-quiet", "-filter", "*CHROME*"});
+    const tool_result body = run({"-image", disk, "-bodyfile", "-quiet", "-filter", "*CHROME*"});
     EXPECT_NE(body.out.find("0|CHROME.EXE-B3BA7868.pf (deleted) (Win10 Prefetch); run count: "), std::string::npos);
     EXPECT_NE(body.out.find("|81||0|0|19640|"), std::string::npos) << body.out;
     EXPECT_NE(body.out.find("|1568020149\n"), std::string::npos) << body.out;  // 2019-09-09 09:09:09 UTC
 
-    const tool_result events = run_tool({"-image", disk, "-timesketch", "-quiet", "-filter", "*CHROME*"});
+    const tool_result events = run({"-image", disk, "-timesketch", "-quiet", "-filter", "*CHROME*"});
     for (const std::string& event : lines_of(events.out)) {
         EXPECT_EQ(member(event, "deleted"), "true");
         EXPECT_EQ(member(event, "mft_entry"), "81");
@@ -170,7 +172,7 @@ TEST_F(Image, DeletedFilesAreMarkedAndTheOverwrittenOneIsSkippedAndCounted) {
 
 TEST_F(Image, EachVolumeIsNamedOnceAndVolumesNotNtfsArePassedOver) {
     const std::string disk = image("gpt-disk.img");
-    const tool_result r = run_tool({"-image", disk, "-csv"});
+    const tool_result r = run({"-image", disk, "-csv"});
     EXPECT_EQ(r.err.find("volume " + disk + ":p1 at offset 1048576: FAT12, not NTFS, passed over\n"
                          "volume " + disk + ":p2 at offset 2097152: no file system found, passed over\n"
                          "volume " + disk + ":p3 at offset 3145728: NTFS, Prefetch folder /Windows/Prefetch found\n"),
@@ -178,18 +180,18 @@ TEST_F(Image, EachVolumeIsNamedOnceAndVolumesNotNtfsArePassedOver) {
         << r.err;
     // The FAT volume's prefetch file is not read.
     EXPECT_EQ(r.out.find("CALC.EXE-02CD573A.pf"), std::string::npos);
-    EXPECT_EQ(run_tool({"-image", disk, "-csv", "-quiet"}).err, "");
+    EXPECT_EQ(run({"-image", disk, "-csv", "-quiet"}).err, "");
 }
 
 TEST_F(Image, EnumdirWalksInsideTheImageWithEitherSeparatorAndAnyCase) {
     const std::string disk = image("mbr-disk.vhd");
-    const tool_result r = run_tool({"-image", disk, "-enumdir", "\\windows\\TEMP", "-num_subdirs", "0", "-csv"});
+    const tool_result r = run({"-image", disk, "-enumdir", "\\windows\\TEMP", "-num_subdirs", "0", "-csv"});
     EXPECT_NE(r.err.find(":p2 at offset 2097152: NTFS, folder /Windows/Temp found\n"), std::string::npos) << r.err;
     EXPECT_NE(r.out.find("\nCMD.EXE-4A81B364.pf,CMD.EXE,"), std::string::npos) << r.out;
     // The folder's other files are no prefetch files, and the last of them ends the run as skipped.
     EXPECT_NE(r.err.find("prob parsing file " + disk + ":p2:/Windows/Temp/overwrite.bin\n"), std::string::npos);
 
-    const tool_result whole = run_tool({"-image", disk, "-enumdir", "/", "-num_subdirs", "2", "-jsonl", "-quiet"});
+    const tool_result whole = run({"-image", disk, "-enumdir", "/", "-num_subdirs", "2", "-jsonl", "-quiet"});
     EXPECT_EQ(count_of(whole.out, "\n"), 14u);  // the thirteen readable in Prefetch and the moved one
 }
 
@@ -199,13 +201,13 @@ TEST_F(Image, ImagesThatCannotBeOpenedAreSaidAndFail) {
     write_file(truncated, read_text(image("mbr-disk.E01")).substr(0, 3000));
     const std::string garbage = dir / "garbage.img";
     write_file(garbage, std::string(65536, 'x'));
-    const tool_result missing = run_tool({"-image", dir / "missing.E01", "-csv", "-quiet"});
+    const tool_result missing = run({"-image", dir / "missing.E01", "-csv", "-quiet"});
     EXPECT_EQ(missing.status, 255);
     EXPECT_EQ(missing.err.rfind("prob opening image " + dir / "missing.E01" + ": ", 0), 0u) << missing.err;
     // The library opens a cut E01 (its missing chunks read as nothing), and the data partition
     // table or file system is not found in it; no more so in bytes that are no image at all.
     for (const std::string& bad : {truncated, garbage}) {
-        const tool_result r = run_tool({"-image", bad, "-csv"});
+        const tool_result r = run({"-image", bad, "-csv"});
         EXPECT_EQ(r.status, 255) << bad;
         EXPECT_NE(r.err.find("volume " + bad + ":p0 at offset 0: no file system found, passed over\n"), std::string::npos);
         EXPECT_NE(r.err.find("prob reading image " + bad + ": no NTFS volume found\n"), std::string::npos) << r.err;
@@ -214,7 +216,7 @@ TEST_F(Image, ImagesThatCannotBeOpenedAreSaidAndFail) {
     // The same goes for a partition table whose NTFS volume lies beyond the image's end.
     std::string cut = read_text(image("mbr-disk.img")).substr(0, 2 * 1048576 + 8192);
     write_file(dir / "cut.img", cut);
-    const tool_result c = run_tool({"-image", dir / "cut.img", "-csv"});
+    const tool_result c = run({"-image", dir / "cut.img", "-csv"});
     EXPECT_EQ(c.status, 255);
     EXPECT_NE(c.err.find(":p2 at offset 2097152: "), std::string::npos) << c.err;
 }
@@ -249,7 +251,7 @@ TEST_F(Image, AHugeSizeFieldCostsThatFileAloneWithinTheReadCap) {
     for (size_t field : {0x28, 0x30, 0x38}) std::memcpy(volume.data() + data + field, &terabyte, 8);
     scratch_dir dir;
     write_file(dir / "huge.img", volume);
-    const tool_result r = run_tool({"-image", dir / "huge.img", "-csv"});
+    const tool_result r = run({"-image", dir / "huge.img", "-csv"});
     EXPECT_NE(r.err.find("prob reading file " + dir / "huge.img" + ":p0:/Windows/Prefetch/CALC.EXE-3FBEF7FD.pf\n"),
               std::string::npos)
         << r.err;
@@ -264,18 +266,18 @@ TEST_F(Image, AnImageNamedAsResultsFileOrLogIsRefusedAndKeepsEveryByte) {
     const std::string evidence = dir / "evidence.img";
     const std::string bytes = read_text(image("ntfs-volume.img"));
     write_file(evidence, bytes);
-    const tool_result out = run_tool({"-image", evidence, "-csv", "-out", evidence});
+    const tool_result out = run({"-image", evidence, "-csv", "-out", evidence});
     EXPECT_EQ(out.status, 255);
     EXPECT_EQ(out.err, "prob opening file " + evidence + " for output: it is the input file, aborting\n");
-    const tool_result log = run_tool({"-image", evidence, "-csv", "-diags", evidence});
+    const tool_result log = run({"-image", evidence, "-csv", "-diags", evidence});
     EXPECT_EQ(log.status, 255);
     EXPECT_TRUE(read_text(evidence) == bytes);
 }
 
 TEST_F(Image, ThreadsGiveTheBytesOfOneThread) {
     for (const char* form : {"-csv", "-jsonl"}) {
-        const tool_result one = run_tool({"-image", image("mbr-disk.E01"), form, "-threads", "1"});
-        const tool_result four = run_tool({"-image", image("mbr-disk.E01"), form, "-threads", "4"});
+        const tool_result one = run({"-image", image("mbr-disk.E01"), form, "-threads", "1"});
+        const tool_result four = run({"-image", image("mbr-disk.E01"), form, "-threads", "4"});
         // The command lines differ in the header block, which JSON Lines have not.
         auto reports = [](const std::string& out) {
             const size_t cmdline = out.find("\"cmdline: ");
