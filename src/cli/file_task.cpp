@@ -1,5 +1,6 @@
 #include "file_task.h"
 
+#include <algorithm>
 #include <new>
 #include <utility>
 
@@ -19,12 +20,18 @@ void file_task::clear() {
     problem.clear();
     names_failed = false;
     number = 0;
+    notice.clear();
+    is_held = false;
+    held = held_file{};
     role = written_role::none;
     loaded = load_result::unreadable;
     out_of_memory = false;
     failed_by_exception = false;
     facts.path.clear();
     facts.name.clear();
+    facts.from_image = false;
+    facts.created = facts.mft_entry = 0;
+    facts.deleted = false;
     record = prefetch_record{};
     if (report.capacity() > k_kept_report_bytes) std::string().swap(report);
     report.clear();
@@ -34,8 +41,9 @@ void file_task::clear() {
 
 void file_worker::work(file_task& task) {
     if (task.name.empty()) return;
-    // Never read what this run writes: its report would be of runtrail's own output.
-    task.role = written_.role_of(task.name);
+    // Never read what this run writes: its report would be of runtrail's own output. A file inside a
+    // disk image is not one of them.
+    if (!task.is_held) task.role = written_.role_of(task.name);
     if (task.role != written_role::none) return;
     memory_gate gate;
     if (budget_) {
@@ -46,7 +54,20 @@ void file_worker::work(file_task& task) {
         };
     }
     try {
-        task.loaded = load_prefetch_file(task.name, buffers_, task.facts, record_, gate);
+        if (task.is_held) {
+            task.facts = task.held.facts;
+            size_t length = 0;
+            const uint64_t held_bytes = std::min<uint64_t>(task.held.facts.size, k_prefetch_read_cap);
+            if (gate && !gate(held_bytes)) {
+                task.loaded = load_result::unreadable;
+            } else {
+                task.loaded = source_ && source_->read_held(task.held, k_prefetch_read_cap, buffers_.file, length)
+                                  ? parse_prefetch_bytes(length, buffers_, record_, gate)
+                                  : load_result::unreadable;
+            }
+        } else {
+            task.loaded = load_prefetch_file(task.name, buffers_, task.facts, record_, gate);
+        }
         if (task.loaded == load_result::loaded) {
             // Once the run's first report is out, every report renders on its own, and the record
             // stays with this worker for the next file. Before that the writer renders where the

@@ -9,6 +9,7 @@
 
 #include "file_facts.h"
 #include "memory_budget.h"
+#include "name_source.h"
 #include "prefetch_file.h"
 #include "prefetch_record.h"
 #include "report_writer.h"
@@ -21,6 +22,9 @@ struct file_task {
     std::string problem;  // why the entry is no name (a line too long, a directory that cannot be listed)
     bool names_failed = false;  // the names could not be read at all: the run fails
     uint64_t number = 0;        // its place in input order, in a parallel run
+    std::string notice;         // a word about where the files come from (a volume): said, not counted
+    bool is_held = false;       // the file is read by its source (from a disk image), not opened by name
+    held_file held;
 
     // What the work found.
     written_role role = written_role::none;  // the name is a file this run writes: not read
@@ -42,17 +46,19 @@ struct file_task {
 // thread; it writes nowhere and changes nothing shared.
 class file_worker {
 public:
+    // `source` reads the files it holds itself (those of a disk image); it may be nullptr otherwise.
     // With a budget, the memory each file takes is counted in it; a worker that `may_wait` waits
     // there for room (the thread that puts the tasks out must never wait).
-    file_worker(const written_files& written, const report_writer& writer, memory_budget* budget = nullptr,
-                bool may_wait = true)
-        : written_(written), writer_(writer), budget_(budget), may_wait_(may_wait) {}
+    file_worker(const written_files& written, const report_writer& writer, const name_source* source,
+                memory_budget* budget = nullptr, bool may_wait = true)
+        : written_(written), writer_(writer), source_(source), budget_(budget), may_wait_(may_wait) {}
 
     void work(file_task& task);
 
 private:
     const written_files& written_;
     const report_writer& writer_;
+    const name_source* source_;
     memory_budget* budget_;
     bool may_wait_;
     prefetch_file_buffers buffers_;

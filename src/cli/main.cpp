@@ -61,8 +61,10 @@ std::string open_destinations(const run_settings& settings, report_output& outpu
 
     const written_files outputs(output.identity(), log.identity());
     if (outputs.log_is_results_file()) return log_refused + ": it is the results file, aborting";
-    const written_role input_role =
-        settings.input == input_mode::single_file ? outputs.role_of(settings.file_path) : written_role::none;
+    // The one file named to read: a prefetch file, or a disk image.
+    const written_role input_role = settings.input == input_mode::single_file ? outputs.role_of(settings.file_path)
+                                    : settings.input == input_mode::disk_image ? outputs.role_of(settings.image_path)
+                                                                               : written_role::none;
     if (input_role == written_role::results_file && results.empty())
         return "prob writing to standard output: it is the input file, aborting";
     if (input_role == written_role::results_file) return results_refused + ": it is the input file, aborting";

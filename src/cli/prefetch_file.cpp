@@ -17,7 +17,11 @@ load_result load_prefetch_file(const std::string& path, prefetch_file_buffers& b
     facts.modified = stats.modified;
     facts.accessed = stats.accessed;
     facts.changed = stats.changed;
+    return parse_prefetch_bytes(length, buffers, record, gate);
+}
 
+load_result parse_prefetch_bytes(size_t length, prefetch_file_buffers& buffers, prefetch_record& record,
+                                 const memory_gate& gate) {
     byte_span image(buffers.file.data(), length);
     // Windows 10 and 11 keep their prefetch files compressed; the sections are read from the image
     // inside.

@@ -49,4 +49,9 @@ load_result load_prefetch_file(const std::string& path, prefetch_file_buffers& b
 // needs.
 void trim_prefetch_file_buffers(prefetch_file_buffers& buffers);
 
+// Parses the bytes already read into buffers.file[0, length) (a file read from a disk image), asking
+// `gate` as load_prefetch_file does.
+load_result parse_prefetch_bytes(size_t length, prefetch_file_buffers& buffers, prefetch_record& record,
+                                 const memory_gate& gate = {});
+
 }  // namespace runtrail

@@ -6,6 +6,9 @@
 #include <new>
 
 #include "directory_walk.h"
+#ifdef RUNTRAIL_WITH_IMAGES
+#include "image_walk.h"
+#endif
 #include "field_text.h"
 #include "file_task.h"
 #include "parallel_run.h"
@@ -40,6 +43,10 @@ public:
             last_reported_ = false;
             return !output_.failed();
         }
+        if (!task.notice.empty()) {
+            tell(task.notice);  // not a file: neither counted nor part of the exit status
+            return !output_.failed();
+        }
         bool reported = false;
         if (!task.problem.empty()) {
             tell(task.problem);
@@ -69,7 +76,13 @@ private:
             return false;
         }
         if (task.loaded != load_result::loaded) {
-            tell((task.loaded == load_result::unreadable ? "prob reading file " : "prob parsing file ") + task.name);
+            std::string message =
+                (task.loaded == load_result::unreadable ? "prob reading file " : "prob parsing file ") + task.name;
+            // A deleted file whose clusters were taken by another file no longer reads as itself.
+            if (task.is_held && task.held.facts.deleted)
+                message += " (deleted, MFT entry " + std::to_string(task.held.facts.mft_entry) +
+                           (task.held.entry_reused ? " now holds another file)" : ")");
+            tell(message);
             return false;
         }
         try {
@@ -129,9 +142,17 @@ public:
         try {
             while (names_->next(task.name)) {
                 note_directory();
+                if (task.name.empty() && !names_->notice().empty()) {
+                    task.notice = names_->notice();
+                    return true;
+                }
                 if (task.name.empty() && names_->problem().empty()) continue;  // a blank line
                 if (!task.name.empty() && !name_passes(task.name, include_, skip_)) continue;
                 task.problem = names_->problem();
+                if (const held_file* held = names_->held(); held && !task.name.empty()) {
+                    task.is_held = true;
+                    task.held = *held;
+                }
                 return true;
             }
             problem = names_->problem();
@@ -148,6 +169,8 @@ public:
 
     // The directory a walk is listing, for the status line: a copy, as the names may be taken on
     // another thread than the one that draws the line.
+    const name_source& names() const { return *names_; }
+
     std::string directory() const {
         std::lock_guard<std::mutex> hold(directory_lock_);
         return directory_;
@@ -171,6 +194,16 @@ private:
 
 std::unique_ptr<name_source> open_names(const run_settings& settings) {
     if (settings.input == input_mode::standard_input) return std::make_unique<stdin_names>();
+#ifdef RUNTRAIL_WITH_IMAGES
+    if (settings.input == input_mode::disk_image) {
+        std::string problem;
+        std::unique_ptr<disk_image> image = disk_image::open_file(settings.image_path, problem);
+        const bool prefetch_folder = settings.walk_root.empty();
+        return std::make_unique<image_walk>(std::move(image), settings.image_path, problem,
+                                            prefetch_folder ? image_walk::k_prefetch_folder : settings.walk_root,
+                                            prefetch_folder ? 0 : settings.walk_depth, prefetch_folder);
+    }
+#endif
     if (settings.walk_root.empty()) return nullptr;
     return std::make_unique<directory_walk>(settings.walk_root, settings.walk_depth);
 }
@@ -183,7 +216,7 @@ bool run_inputs(const run_settings& settings, report_writer& writer, report_outp
     if (settings.input == input_mode::single_file) {
         file_task task;
         task.name = settings.file_path;
-        file_worker(written, writer).work(task);
+        file_worker(written, writer, nullptr).work(task);
         if (!interrupting_signal()) emitter.emit(task);
         return emitter.last_reported();
     }
@@ -210,7 +243,7 @@ bool run_inputs(const run_settings& settings, report_writer& writer, report_outp
     // single processor included, takes the names on a thread of their own, so that names arriving
     // slowly on standard input are reported as they come.
     if (settings.threads == 1) {
-        file_worker worker(written, writer);
+        file_worker worker(written, writer, &tasks->names());
         for (file_task task; !interrupting_signal() && tasks->next(task); task.clear()) {
             worker.work(task);
             if (interrupting_signal()) break;  // no report begun after the signal
@@ -221,7 +254,7 @@ bool run_inputs(const run_settings& settings, report_writer& writer, report_outp
         run.workers = settings.threads != 0 ? settings.threads : default_worker_count();
         run.next_task = [tasks](file_task& task) { return tasks->next(task); };
         run.make_worker = [&](memory_budget& budget, bool may_wait) {
-            return file_worker(written, writer, &budget, may_wait);
+            return file_worker(written, writer, &tasks->names(), &budget, may_wait);
         };
         run.emit = put_out;
         run.idle = [&output] { output.flush(); };

@@ -33,6 +33,7 @@ constexpr usage_entry k_options[] = {
     {"Input", "-pipe", "pipe files into app for processing"},
     {nullptr, "-enumdir <dir>", "walk a directory for prefetch files"},
     {nullptr, "-num_subdirs <#>", "levels below -enumdir to walk (0 to 2048)"},
+    {nullptr, "-image <disk image>", "prefetch files of each NTFS volume, deleted ones too"},
     {nullptr, "-threads <n>", "files at once (default: one per processor)"},
     {nullptr, "-filter <*partial*|*.ext>", "filters stdin data from -pipe option"},
     {nullptr, "-filter_skip <patterns>", "leave out the names these patterns match"},

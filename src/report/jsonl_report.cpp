@@ -31,6 +31,11 @@ void jsonl_report::render(const file_facts& file, const prefetch_record& record,
         append_json_time(object.key("modified"), file.modified);
         append_json_time(object.key("accessed"), file.accessed);
         append_json_time(object.key("changed"), file.changed);
+        if (file.from_image) {
+            append_json_time(object.key("created"), file.created);
+            object.number("mft_entry", file.mft_entry);
+            object.boolean("deleted", file.deleted);
+        }
         object.number("version", record.version);
         object.text("version_label", version_label(record.version));
         object.text("exe_name", record.exe_name);

@@ -105,7 +105,8 @@ void append_when(json_object& event, const event_time& when, const char* descrip
 
 void timesketch_report::render(const file_facts& file, const prefetch_record& record, std::string& out) const {
     const std::vector<std::string> hints = path_hints_of(record);
-    const std::string message = run_message(record, hints);
+    std::string message = run_message(record, hints);
+    if (file.deleted) message += " (deleted prefetch file, MFT entry " + std::to_string(file.mft_entry) + ")";
     std::vector<std::string> device_paths;
     std::vector<uint32_t> serials;
     for (const volume_record& v : record.volumes) {
@@ -114,6 +115,10 @@ void timesketch_report::render(const file_facts& file, const prefetch_record& re
     }
     auto append_source = [&](json_object& event) {
         event.text("filename", file.path);
+        if (file.from_image) {
+            event.number("mft_entry", file.mft_entry);
+            event.boolean("deleted", file.deleted);
+        }
         if (!settings_.host_name.empty()) event.text("hostname", settings_.host_name);
     };
     auto append_run_event = [&](const event_time& when, const char* description) {
