@@ -200,7 +200,8 @@ inline step_result step_checked(chunk_state& c, const xpress_decode_table& table
 // replaces the input and output checks: such a symbol advances the output by at most 17 bytes
 // (writing at most k_plain_copy_bytes) and a top-up the input by at most 6. A long match ends
 // the round.
-step_result run_fast(chunk_state& c, const xpress_decode_table& table, const uint8_t* in, size_t available, size_t out_limit) {
+step_result run_fast(chunk_state& c, const xpress_decode_table& table, const uint8_t* in, size_t available,
+                     size_t out_limit) {
     if (available < k_fast_input_margin || out_limit < k_fast_output_margin) return step_result::next;
     const size_t in_end = available - k_fast_input_margin;  // `next` up to which top-ups need no check
     uint8_t* const out = c.out;

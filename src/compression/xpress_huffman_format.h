@@ -30,9 +30,9 @@ constexpr size_t k_max_second_level_tables = k_huffman_symbols;
 
 // Decode-table entries pack the symbol and the bits it takes so that one lookup yields both: in
 // the low 6 bits its code length plus, for a match, its offset bits (at most 30), from bit 6 the
-// symbol. The bits come first so that an entry can shift the bit buffer as it is: a 64-bit shift
-// uses only the low 6 bits of its count. A first-level entry whose bits field is 0 leads to the
-// second level: its symbol field holds the number of the second-level table.
+// symbol; the bits, which the next lookup waits for, are one AND away. A first-level entry whose
+// bits field is 0 leads to the second level: its symbol field holds the number of the
+// second-level table.
 constexpr unsigned k_table_bits_width = 6;
 constexpr unsigned k_table_bits_mask = (1u << k_table_bits_width) - 1;
 constexpr unsigned k_table_symbol_shift = k_table_bits_width;
