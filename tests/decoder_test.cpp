@@ -108,7 +108,7 @@ TEST(DecoderRoundTrip, MostSymbolsWithCodesLongerThanElevenBitsInManyPrefixes) {
     std::vector<coded_symbol> syms;
     while (data.size() < k_mam_chunk_size) {
         const unsigned sym = rng() % 512;
-        const unsigned nbits = (sym - 256) >> 4;
+        const unsigned nbits = sym < 256 ? 0 : (sym - 256) >> 4;
         const uint32_t offset = (1u << nbits) + rng() % (1u << nbits);
         if (sym < 256 || offset > data.size()) {
             data.push_back(static_cast<uint8_t>(sym < 256 ? sym : rng()));
