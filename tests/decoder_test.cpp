@@ -92,6 +92,41 @@ TEST(DecoderRoundTrip, MamAndMem0WithLongCodesWithAndWithoutMatches) {
     }
 }
 
+TEST(DecoderRoundTrip, MostSymbolsWithCodesLongerThanElevenBitsInManyPrefixes) {
+    // 24 frequent symbols leave the other 488 codes of 12 to 15 bits, which the decode table
+    // reaches through its second level, spread over as many 11-bit prefixes as such a code can
+    // have. Every symbol is used, literals and matches of every offset-bit count and length code,
+    // length escapes among them.
+    std::array<uint64_t, 512> freq;
+    freq.fill(1);
+    for (unsigned s = 0; s < 24; ++s) freq[s * 21] = 1'000'000;
+    const code_lengths l = huffman_lengths(freq);
+    ASSERT_GE(std::count_if(l.begin(), l.end(), [](uint8_t n) { return n > 11; }), 480);
+
+    std::mt19937 rng(12);
+    std::vector<uint8_t> data;
+    std::vector<coded_symbol> syms;
+    while (data.size() < k_mam_chunk_size) {
+        const unsigned sym = rng() % 512;
+        const unsigned nbits = sym < 256 ? 0 : (sym - 256) >> 4;
+        const uint32_t offset = (1u << nbits) + rng() % (1u << nbits);
+        if (sym < 256 || offset > data.size()) {
+            data.push_back(static_cast<uint8_t>(sym < 256 ? sym : rng()));
+            syms.push_back(literal(data.back()));
+            continue;
+        }
+        const uint32_t code = (sym - 256) & 15;
+        const uint32_t length = code < 15 ? code + 3 : 18 + rng() % 400;
+        syms.push_back(match(length, offset));
+        ASSERT_EQ(syms.back().symbol, sym);
+        for (uint32_t i = 0; i < length; ++i) data.push_back(data[data.size() - offset]);
+    }
+    std::array<bool, 512> used{};
+    for (const auto& s : syms) used[s.symbol] = true;
+    ASSERT_EQ(std::count(used.begin(), used.end(), true), 512);
+    EXPECT_EQ(unwrap(mam_from_chunks(static_cast<uint32_t>(data.size()), {encode_chunk(l, syms)})), data);
+}
+
 TEST(DecoderChunkBoundary, NextChunkStartsRightAfterTheInputOfA64KiBChunk) {
     // The first chunk ends exactly on its 64 KiB mark, or with a match across it; the second
     // chunk's table follows the first chunk's input, and its far match reaches back.

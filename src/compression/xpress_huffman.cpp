@@ -27,6 +27,7 @@ using xpress_bits::load_le16;
 
 constexpr unsigned k_code_length_mask = 0x0F;
 constexpr unsigned k_match_symbol_base = 256;
+constexpr unsigned k_first_match_entry = k_match_symbol_base << k_table_symbol_shift;
 constexpr unsigned k_match_length_code_mask = 0x0F;
 constexpr unsigned k_match_offset_bits_shift = 4;
 constexpr unsigned k_match_offset_bits_mask = 0x0F;
@@ -111,6 +112,15 @@ struct match_code_table {
 };
 constexpr match_code_table k_match_codes;
 
+// The entry for the code at the top of `index` (the next 15 bits of the stream).
+inline unsigned lookup(const xpress_decode_table& t, unsigned index) {
+    unsigned entry = t.first[index >> k_second_level_bits];
+    if ((entry & k_table_bits_mask) == 0) [[unlikely]]
+        entry = t.second[(entry >> k_table_symbol_shift) << k_second_level_bits |
+                         (index & (k_second_level_entries - 1))];
+    return entry;
+}
+
 enum class step_result { next, chunk_end, fail };
 
 struct chunk_state {
@@ -165,11 +175,12 @@ inline step_result decode_match(chunk_state& c, unsigned sym, unsigned bits, con
 }
 
 // One symbol with every read checked (the first symbol, and the last bytes of input or output).
-inline step_result step_checked(chunk_state& c, const uint16_t* table, const uint8_t* in, size_t available) {
+inline step_result step_checked(chunk_state& c, const xpress_decode_table& table, const uint8_t* in,
+                                size_t available) {
     c.bits.refill_checked(in, available);
-    const uint16_t entry = table[c.bits.peek_index()];
-    const unsigned sym = entry & k_table_symbol_mask;
-    const unsigned bits = entry >> k_table_length_shift;
+    const unsigned entry = lookup(table, c.bits.peek_index());
+    const unsigned sym = entry >> k_table_symbol_shift;
+    const unsigned bits = entry & k_table_bits_mask;
     if (sym >= k_match_symbol_base) return decode_match<true>(c, sym, bits, in, available);
     c.bits.take(bits);
     c.out[c.pos++] = static_cast<uint8_t>(sym);
@@ -189,7 +200,8 @@ inline step_result step_checked(chunk_state& c, const uint16_t* table, const uin
 // replaces the input and output checks: such a symbol advances the output by at most 17 bytes
 // (writing at most k_plain_copy_bytes) and a top-up the input by at most 6. A long match ends
 // the round.
-step_result run_fast(chunk_state& c, const uint16_t* table, const uint8_t* in, size_t available, size_t out_limit) {
+step_result run_fast(chunk_state& c, const xpress_decode_table& table, const uint8_t* in, size_t available,
+                     size_t out_limit) {
     if (available < k_fast_input_margin || out_limit < k_fast_output_margin) return step_result::next;
     const size_t in_end = available - k_fast_input_margin;  // `next` up to which top-ups need no check
     uint8_t* const out = c.out;
@@ -202,18 +214,18 @@ step_result run_fast(chunk_state& c, const uint16_t* table, const uint8_t* in, s
         size_t round = std::min(static_cast<size_t>(op_end - op) / k_max_plain_match + 1,
                                 (in_end - b.next) / xpress_bits::k_max_top_up_bytes + 1);
         b.refill_fast(in);
-        unsigned entry = table[b.peek_index()];
+        unsigned entry = lookup(table, b.peek_index());
         do {
-            const unsigned sym = entry & k_table_symbol_mask;
-            const unsigned bits = entry >> k_table_length_shift;
-            if (sym < k_match_symbol_base) {
+            const unsigned bits = entry & k_table_bits_mask;
+            if (entry < k_first_match_entry) {
                 b.take(bits);
-                entry = table[b.peek_index()];
-                *op++ = static_cast<uint8_t>(sym);
-            } else if ((sym & k_match_length_code_mask) != k_length_escape_code) {
+                *op++ = static_cast<uint8_t>(entry >> k_table_symbol_shift);
+                entry = lookup(table, b.peek_index());
+            } else if (const unsigned sym = entry >> k_table_symbol_shift;
+                       (sym & k_match_length_code_mask) != k_length_escape_code) {
                 const uint64_t window = b.buf;  // this symbol's code and offset bits on top
                 b.take(bits);
-                entry = table[b.peek_index()];
+                entry = lookup(table, b.peek_index());
                 const match_code& m = k_match_codes.code[sym - k_match_symbol_base];
                 // Rotated, the code and offset bits come to the bottom, the offset bits last.
                 const size_t offset = (std::rotl(window, static_cast<int>(bits)) & m.offset_mask) + m.offset_base;
@@ -238,7 +250,7 @@ step_result run_fast(chunk_state& c, const uint16_t* table, const uint8_t* in, s
                 // then a new round starts.
                 c.bits = b;
                 c.pos = static_cast<size_t>(op - out);
-                res = decode_long_match(c, sym, bits, in, available);
+                res = decode_long_match(c, entry >> k_table_symbol_shift, bits, in, available);
                 b = c.bits;
                 op = out + c.pos;
                 break;
@@ -265,10 +277,17 @@ inline void fill_entries(uint16_t* dst, size_t n, uint16_t entry) {
     for (size_t i = 0; i < n; i += k_entries_per_move) std::memcpy(dst + i, pattern, sizeof pattern);
 }
 
+// An entry for `sym` with a code of `len` bits. A match's entry counts its offset bits too: the
+// main loop takes both at once.
+inline uint16_t table_entry(unsigned sym, unsigned len) {
+    const unsigned offset_bits =
+        sym >= k_match_symbol_base ? (sym >> k_match_offset_bits_shift) & k_match_offset_bits_mask : 0;
+    return static_cast<uint16_t>(sym << k_table_symbol_shift | (len + offset_bits));
+}
+
 }  // namespace
 
-xpress_huffman_decoder::xpress_huffman_decoder()
-    : table_(std::make_unique<std::array<uint16_t, k_huffman_decode_table_size>>()) {}
+xpress_huffman_decoder::xpress_huffman_decoder() : table_(std::make_unique<xpress_decode_table>()) {}
 
 bool xpress_huffman_decoder::build_table(const uint8_t* chunk, size_t available) {
     if (chunk == nullptr || available < k_huffman_table_bytes) return false;
@@ -285,7 +304,7 @@ bool xpress_huffman_decoder::build_table(const uint8_t* chunk, size_t available)
     }
 
     // Counting sort by (length, symbol): codes are handed out shortest first, and within one
-    // length in symbol order, each taking 2^(15 - length) consecutive table entries.
+    // length in symbol order, each taking 2^(15 - length) consecutive places of the code space.
     std::array<uint16_t, k_huffman_max_code_length + 2> start{};
     for (unsigned len = 1; len <= k_huffman_max_code_length; ++len) start[len + 1] = start[len] + count[len];
     std::array<uint16_t, k_huffman_symbols> order;
@@ -294,26 +313,39 @@ bool xpress_huffman_decoder::build_table(const uint8_t* chunk, size_t available)
         if (len != 0) order[start[len]++] = static_cast<uint16_t>(sym);
     }
 
-    uint16_t* table = table_->data();
-    size_t next = 0;
+    xpress_decode_table& t = *table_;
+    size_t next = 0;  // place in the 15-bit code space
     size_t k = 0;
-    for (unsigned len = 1; len <= k_huffman_max_code_length && next < k_huffman_decode_table_size; ++len) {
+    unsigned len = 1;
+    // Codes up to k_first_level_bits long fill 2^(11 - length) first-level entries each.
+    for (; len <= k_first_level_bits; ++len) {
+        const size_t span = size_t{1} << (k_first_level_bits - len);
+        for (size_t c = 0; c < count[len]; ++c, ++k) {
+            if (next >= k_huffman_code_space) break;  // over-full code: cut off here
+            const unsigned sym = order[k];
+            fill_entries(t.first.data() + (next >> k_second_level_bits), span, table_entry(sym, len));
+            // Spans are handed out longest first, so `next` is a multiple of the span and the
+            // span fits in the table whenever it starts inside it.
+            next += span << k_second_level_bits;
+        }
+    }
+    // Longer codes: each first-level prefix they start with leads to a second-level table of its
+    // own, opened when the first code reaches it (codes come in order, so at its first entry).
+    size_t tables = 0;
+    for (; len <= k_huffman_max_code_length; ++len) {
         const size_t span = size_t{1} << (k_huffman_max_code_length - len);
         for (size_t c = 0; c < count[len]; ++c, ++k) {
-            if (next >= k_huffman_decode_table_size) break;  // over-full code: cut off here
-            const unsigned sym = order[k];
-            // A match's entry counts its offset bits too: the main loop takes both at once.
-            const unsigned offset_bits =
-                sym >= k_match_symbol_base ? (sym >> k_match_offset_bits_shift) & k_match_offset_bits_mask : 0;
-            const uint16_t entry = static_cast<uint16_t>(sym | (len + offset_bits) << k_table_length_shift);
-            // Spans are handed out longest first, so `next` is a multiple of `span` and the
-            // span fits in the table whenever it starts inside it.
-            fill_entries(table + next, span, entry);
+            if (next >= k_huffman_code_space) break;
+            const size_t prefix = next >> k_second_level_bits;
+            const size_t within = next & (k_second_level_entries - 1);
+            if (within == 0) t.first[prefix] = static_cast<uint16_t>(tables++ << k_table_symbol_shift);
+            const size_t base = size_t{t.first[prefix]} >> k_table_symbol_shift << k_second_level_bits;
+            fill_entries(t.second.data() + base + within, span, table_entry(order[k], len));
             next += span;
         }
     }
     // An incomplete code would leave entries of an earlier chunk (or zeros) in the table.
-    return next == k_huffman_decode_table_size;
+    return next == k_huffman_code_space;
 }
 
 bool xpress_huffman_decoder::decode_chunk(const uint8_t* chunk, size_t available, uint8_t* image,
@@ -332,7 +364,7 @@ bool xpress_huffman_decoder::decode_chunk(const uint8_t* chunk, size_t available
         used = k_stream_start;
         return true;
     }
-    const uint16_t* table = table_->data();
+    const xpress_decode_table& table = *table_;
 
     step_result res = step_checked(c, table, chunk, available);
     if (res == step_result::next) res = run_fast(c, table, chunk, available, out_limit);

@@ -11,6 +11,13 @@
 
 namespace runtrail {
 
+// The two levels of the decode table (see xpress_huffman_format.h); the second-level tables in
+// use lie one after the other from the start of `second`.
+struct xpress_decode_table {
+    std::array<uint16_t, k_first_level_entries> first;
+    std::array<uint16_t, k_max_second_level_tables * k_second_level_entries> second;
+};
+
 class xpress_huffman_decoder {
 public:
     xpress_huffman_decoder();
@@ -26,11 +33,10 @@ public:
 
 private:
     // Builds the decode table from the chunk's first 256 bytes; false for fewer bytes or a code
-    // that leaves entries unfilled (an over-full code is cut off at the end of the table).
+    // that leaves entries unfilled (an over-full code is cut off at the end of the code space).
     bool build_table(const uint8_t* chunk, size_t available);
 
-    // One entry per 15-bit code prefix (64 KiB, so on the heap).
-    std::unique_ptr<std::array<uint16_t, k_huffman_decode_table_size>> table_;
+    std::unique_ptr<xpress_decode_table> table_;  // 20 KiB, so on the heap
 };
 
 }  // namespace runtrail
