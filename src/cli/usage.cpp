@@ -34,6 +34,7 @@ const char* const k_usage_lines[] = {
     "  -hashcheck                 = check the prefetch hash against name and path",
     "  -timesketch                = Timesketch events, one JSON object per time",
     "  -threads <n>               = files at once (default: one per processor)",
+    "  -html                      = one HTML page: heading, timeline, table",
     "",
 };
 
