@@ -109,7 +109,7 @@ const std::string_view k_page_script = R"page(
 
   // The timeline: one row per program, a mark per stored run time, the last run marked apart.
   var SVG = 'http://www.w3.org/2000/svg';
-  var MOST_ROWS = 2000, WIDTH = 1200, LABEL_RIGHT = 236, LEFT = 250, PLOT = 930, TOP = 34, ROW = 16, TICKS = 6;
+  var MOST_ROWS = 2000, WIDTH = 1200, LABEL_RIGHT = 236, LEFT = 250, PLOT = 880, TOP = 34, ROW = 16, TICKS = 6;
   var range = null;
   var orderBox = document.getElementById('order');
   var fromBox = document.getElementById('from'), toBox = document.getElementById('to');

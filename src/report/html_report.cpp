@@ -16,8 +16,10 @@
 namespace runtrail {
 namespace {
 
-// The pending form of one file, as render() leaves it for put_in_order(): lines, each led by a tag.
-// No line can hold a line break: names are made printable first, and JSON strings escape them.
+// The pending form of one file, as render() leaves it for put_in_order(): a start mark, then lines
+// each led by a tag. No line can hold a line break, nor the mark: names are made printable first,
+// and JSON strings escape control codes. The page's start, for the first file, stands before it.
+constexpr char k_pending_mark = '\x1e';
 constexpr char k_timeline_line = 'T';  // last run, run times (ms, commas), program name, tab-separated
 constexpr char k_row_line = 'R';       // the table row's cells
 constexpr char k_json_line = 'J';      // data block text as it stands
@@ -117,6 +119,7 @@ void html_report::render(const file_facts& file, const prefetch_record& record, 
     std::sort(runs.begin(), runs.end());
 
     // The picture's summary: the last run and the most recent earlier ones, at most k_most_marks.
+    out += k_pending_mark;
     out += k_timeline_line;
     if (last) out += std::to_string(*last);
     out += '\t';
@@ -206,7 +209,9 @@ uint32_t html_report::name_number(const std::string& json_name, std::string& new
 
 void html_report::put_in_order(std::string& report) {
     std::string new_names, row, data;
-    std::string_view pending = report;
+    const size_t mark = report.find(k_pending_mark);
+    if (mark == std::string::npos) return;
+    std::string_view pending = std::string_view(report).substr(mark + 1);
     std::string name;
     while (!pending.empty()) {
         const size_t end = pending.find('\n');
@@ -240,10 +245,11 @@ void html_report::put_in_order(std::string& report) {
                 break;
         }
     }
-    report.clear();
-    if (!new_names.empty()) report += "<script type=\"application/json\" class=\"rt-s\">[" + new_names + "]</script>\n";
-    report += "<tr id=\"f" + std::to_string(files_) + "\">" + row + "</tr>\n";
-    report += "<script type=\"application/json\" class=\"rt-f\">" + data + "</script>\n";
+    std::string page;
+    if (!new_names.empty()) page += "<script type=\"application/json\" class=\"rt-s\">[" + new_names + "]</script>\n";
+    page += "<tr id=\"f" + std::to_string(files_) + "\">" + row + "</tr>\n";
+    page += "<script type=\"application/json\" class=\"rt-f\">" + data + "</script>\n";
+    report.replace(mark, std::string::npos, page);
     ++files_;
 }
 

@@ -12,7 +12,7 @@ namespace {
 constexpr int k_width = 1200;
 constexpr int k_label_right = 236;  // names end here
 constexpr double k_plot_left = 250;
-constexpr double k_plot_width = 930;
+constexpr double k_plot_width = 880;
 constexpr int k_axis_height = 34;
 constexpr int k_row_height = 16;
 constexpr int k_mark_height = 10;
