@@ -298,6 +298,7 @@ const std::string_view k_page_script = R"page(
   applyFilter(filterBox.value);
   if (wanted.has('details')) showDetails(files[Number(wanted.get('details'))]);
   document.body.setAttribute('data-ready', 'yes');
+  document.body.setAttribute('data-ready-ms', String(Math.round(performance.now())));
 })();
 )page";
 
