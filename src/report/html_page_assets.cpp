@@ -20,7 +20,7 @@ tbody tr:nth-of-type(even){background:#fafafa}
 body.js tbody tr{cursor:pointer}tbody tr:hover{background:#eef6ff}
 td.deleted{color:#b00000;font-weight:bold}
 #tl-box{overflow:auto;max-height:70vh;border:1px solid #ccc}
-svg.timeline{display:block;font:11px sans-serif}
+svg.timeline{display:block;width:100%;height:auto;font:11px sans-serif}
 .axis line{stroke:#ddd}.axis text{fill:#555;text-anchor:middle}
 text.name{text-anchor:end;fill:#222}
 .m{fill:#2b6cb0}.m.last{fill:#d9480f}.m:hover{fill:#000}
@@ -125,7 +125,10 @@ const std::string_view k_page_script = R"page(
   }
   function drawTimeline() {
     var order = orderBox.value;
-    var list = files.filter(function (f) { return f.hit && f.d.r.length; });
+    // With a range, only the programs that ran within it.
+    var list = files.filter(function (f) {
+      return f.hit && f.d.r.length && (!range || f.d.r.some(function (t) { return t >= range[0] && t <= range[1]; }));
+    });
     list.sort(function (a, b) {
       if (order === 'name') return a.name < b.name ? -1 : a.name > b.name ? 1 : a.i - b.i;
       if (order === 'first') return a.first - b.first || a.i - b.i;
@@ -292,7 +295,11 @@ const std::string_view k_page_script = R"page(
   // with from and to in milliseconds since 1970 and details naming a file by its place.
   var wanted = new URLSearchParams(location.hash.slice(1));
   if (wanted.has('order')) orderBox.value = wanted.get('order');
-  if (wanted.has('from') && wanted.has('to')) range = [Number(wanted.get('from')), Number(wanted.get('to'))];
+  if (wanted.has('from') && wanted.has('to')) {
+    range = [Number(wanted.get('from')), Number(wanted.get('to'))];
+    fromBox.value = timeText(range[0]);
+    toBox.value = timeText(range[1]);
+  }
   if (wanted.has('sort')) sortTable(Number(wanted.get('sort')), wanted.get('desc') === '1');
   filterBox.value = wanted.get('filter') || '';
   applyFilter(filterBox.value);
