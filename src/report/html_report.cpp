@@ -222,7 +222,7 @@ void html_report::put_in_order(std::string& report) {
             case k_timeline_line: {
                 const std::string_view fields = line_text(line);
                 const size_t tab1 = fields.find('\t'), tab2 = fields.find('\t', tab1 + 1);
-                timeline_row summary;
+                picture_row summary;
                 const std::string_view last = fields.substr(0, tab1);
                 if (!last.empty()) summary.last_run = std::stoll(std::string(last));
                 summary.runs = numbers_of(fields.substr(tab1 + 1, tab2 - tab1 - 1));

@@ -20,7 +20,7 @@ constexpr int k_ticks = 6;
 constexpr int64_t k_lone_time_margin = 3'600'000;  // one hour each side of a single time
 
 // Sooner out of the kept rows: run less recently, then later in the run.
-bool leaves_first(const timeline_row& a, const timeline_row& b) {
+bool leaves_first(const picture_row& a, const picture_row& b) {
     if (a.latest() != b.latest()) return a.latest() < b.latest();
     return a.order > b.order;
 }
@@ -33,17 +33,17 @@ void append_number(std::string& out, double value) {
 
 }  // namespace
 
-int64_t timeline_row::latest() const {
+int64_t picture_row::latest() const {
     int64_t latest = last_run;
     for (const int64_t t : runs) latest = std::max(latest, t);
     return latest;
 }
 
-void static_timeline::add(timeline_row row) {
+void static_timeline::add(picture_row row) {
     if (row.runs.empty()) return;
     ++drawable_;
     // A min-heap on "leaves first" keeps the k_most_rows rows run most recently.
-    const auto sooner_out_last = [](const timeline_row& a, const timeline_row& b) { return leaves_first(b, a); };
+    const auto sooner_out_last = [](const picture_row& a, const picture_row& b) { return leaves_first(b, a); };
     if (kept_.size() == k_most_rows) {
         if (!leaves_first(kept_.front(), row)) return;
         std::pop_heap(kept_.begin(), kept_.end(), sooner_out_last);
@@ -58,12 +58,12 @@ void static_timeline::draw(std::string& out) const {
         out += "<p class=\"note\">No stored run time to draw.</p>";
         return;
     }
-    std::vector<const timeline_row*> rows;
-    for (const timeline_row& row : kept_) rows.push_back(&row);
-    std::sort(rows.begin(), rows.end(), [](const timeline_row* a, const timeline_row* b) { return leaves_first(*b, *a); });
+    std::vector<const picture_row*> rows;
+    for (const picture_row& row : kept_) rows.push_back(&row);
+    std::sort(rows.begin(), rows.end(), [](const picture_row* a, const picture_row* b) { return leaves_first(*b, *a); });
 
     int64_t low = INT64_MAX, high = INT64_MIN;
-    for (const timeline_row* row : rows)
+    for (const picture_row* row : rows)
         for (const int64_t t : row->runs) low = std::min(low, t), high = std::max(high, t);
     if (low == high) low -= k_lone_time_margin, high += k_lone_time_margin;
     const double span = static_cast<double>(high - low);
@@ -93,7 +93,7 @@ void static_timeline::draw(std::string& out) const {
     out += "</g>";
 
     int y = k_axis_height;
-    for (const timeline_row* row : rows) {
+    for (const picture_row* row : rows) {
         std::string name;
         append_html_text(name, row->name);
         out += "<g class=\"row\"><text class=\"name\" x=\"" + std::to_string(k_label_right) + "\" y=\"" +

@@ -13,7 +13,7 @@
 
 namespace runtrail {
 
-struct timeline_row {
+struct picture_row {
     std::string name;             // the program, printable, not yet escaped
     std::vector<int64_t> runs;    // milliseconds since 1970, each a stored run time
     int64_t last_run = INT64_MIN;  // the run marked apart; INT64_MIN: none
@@ -27,13 +27,13 @@ public:
     static constexpr size_t k_most_marks = 8;
 
     // One program. A row without any run time is counted but not drawn.
-    void add(timeline_row row);
+    void add(picture_row row);
     // The <svg> picture (or a line saying there is nothing to draw), with a note when programs
     // were left out.
     void draw(std::string& out) const;
 
 private:
-    std::vector<timeline_row> kept_;  // a heap whose front is the row that leaves first
+    std::vector<picture_row> kept_;  // a heap whose front is the row that leaves first
     uint64_t drawable_ = 0;           // rows with at least one run time
 };
 
