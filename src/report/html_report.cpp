@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <charconv>
 #include <optional>
 #include <vector>
 
@@ -55,12 +56,19 @@ void append_json_ms(std::string& out, std::optional<int64_t> ms) { out += ms ? s
 
 std::string_view line_text(std::string_view line) { return line.substr(1); }
 
-// "1452978626058,1452978581660" to numbers; anything else ends the list.
+// A number the pending form wrote ("-1452978626058").
+int64_t number_of(std::string_view text) {
+    int64_t n = 0;
+    std::from_chars(text.data(), text.data() + text.size(), n);
+    return n;
+}
+
+// "1452978626058,1452978581660" to numbers.
 std::vector<int64_t> numbers_of(std::string_view text) {
     std::vector<int64_t> numbers;
     while (!text.empty()) {
         const size_t comma = text.find(',');
-        numbers.push_back(std::stoll(std::string(text.substr(0, comma))));
+        numbers.push_back(number_of(text.substr(0, comma)));
         if (comma == std::string_view::npos) break;
         text.remove_prefix(comma + 1);
     }
@@ -224,7 +232,7 @@ void html_report::put_in_order(std::string& report) {
                 const size_t tab1 = fields.find('\t'), tab2 = fields.find('\t', tab1 + 1);
                 picture_row summary;
                 const std::string_view last = fields.substr(0, tab1);
-                if (!last.empty()) summary.last_run = std::stoll(std::string(last));
+                if (!last.empty()) summary.last_run = number_of(last);
                 summary.runs = numbers_of(fields.substr(tab1 + 1, tab2 - tab1 - 1));
                 summary.name = std::string(fields.substr(tab2 + 1));
                 summary.order = files_;
@@ -240,7 +248,7 @@ void html_report::put_in_order(std::string& report) {
                 break;
             case k_name_line:
                 name = line_text(line);
-                if (data.back() != '[') data += ',';
+                if (!data.empty() && data.back() != '[') data += ',';
                 data += std::to_string(name_number(name, new_names));
                 break;
         }
