@@ -98,7 +98,9 @@ void static_timeline::draw(std::string& out) const {
         append_html_text(name, row->name);
         out += "<g class=\"row\"><text class=\"name\" x=\"" + std::to_string(k_label_right) + "\" y=\"" +
                std::to_string(y + k_mark_height) + "\">" + name + "</text>";
-        for (const int64_t t : row->runs) {
+        // Earliest first, so that the last run (normally the latest) is drawn over the others.
+        for (auto run = row->runs.rbegin(); run != row->runs.rend(); ++run) {
+            const int64_t t = *run;
             out += t == row->last_run ? "<rect class=\"m last\" x=\"" : "<rect class=\"m\" x=\"";
             append_number(out, x_of(t) - 1);
             out += "\" y=\"" + std::to_string(y + 1) + "\" width=\"2\" height=\"" + std::to_string(k_mark_height) +

@@ -15,7 +15,7 @@ namespace runtrail {
 
 struct picture_row {
     std::string name;             // the program, printable, not yet escaped
-    std::vector<int64_t> runs;    // milliseconds since 1970, each a stored run time
+    std::vector<int64_t> runs;    // milliseconds since 1970, each a stored run time, latest first
     int64_t last_run = INT64_MIN;  // the run marked apart; INT64_MIN: none
     uint64_t order = 0;           // the file's place in the run, which breaks ties
     int64_t latest() const;
