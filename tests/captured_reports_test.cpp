@@ -23,7 +23,8 @@ std::string render(const std::string& relative, const std::vector<std::string>& 
 
 TEST(CapturedReports, GoldenReportsOfRealFilesInEveryForm) {
     const std::pair<const char*, std::vector<std::string>> forms[] = {
-        {"text", {}}, {"csv", {"-csv", "-verbose"}}, {"l2t", {"-csvl2t"}}, {"body", {"-bodyfile"}}, {"jsonl", {"-jsonl"}}};
+        {"text", {}}, {"csv", {"-csv", "-verbose"}}, {"l2t", {"-csvl2t"}}, {"body", {"-bodyfile"}}, {"jsonl", {"-jsonl"}},
+        {"timesketch", {"-timesketch"}}};
     size_t compared = 0;
     for (const std::string& file : real_files()) {
         std::string base = file.substr(0, file.size() - 3);
@@ -35,7 +36,7 @@ TEST(CapturedReports, GoldenReportsOfRealFilesInEveryForm) {
             ++compared;
         }
     }
-    EXPECT_EQ(compared, 12u);
+    EXPECT_EQ(compared, 15u);
 }
 
 TEST(CapturedReports, EveryRealFileInEveryOptionSetAsCaptured) {

@@ -48,6 +48,85 @@ TEST(Evidence, DestinationNamingTheInputOrTheResultsFileIsRefusedAndTheInputKeep
     EXPECT_EQ(no_log.err, "prob opening diagnostic log " + dir / "no/such/dir.log" + ", going on without it\n");
 }
 
+// The program run by the shell, standard output appended to `out`: the exit status and standard error.
+std::pair<int, std::string> run_appending_to(const scratch_dir& dir, const std::string& args, const std::string& out,
+                                             const std::string& input = "/dev/null") {
+    const std::string command = std::string(RUNTRAIL_BINARY) + " " + args + " < '" + input + "' >> '" + out + "' 2> '" +
+                                dir / "err" + "'";
+    const int status = std::system(command.c_str());
+    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, read_text(dir / "err")};
+}
+
+TEST(Evidence, StandardOutputThatIsTheInputIsRefusedBeforeAnyByteIsWritten) {
+    scratch_dir dir;
+    const std::string input = dir / "e.pf", bytes = read_text(k_real);
+    write_file(input, bytes);
+    const auto [status, err] = run_appending_to(dir, "'" + input + "' -csv", input);
+    EXPECT_EQ(status, 255);
+    EXPECT_EQ(err, "prob writing to standard output: it is the input file, aborting\n");
+    const auto [out_status, out_err] = run_appending_to(dir, "'" + input + "' -out /dev/stdout", input);
+    EXPECT_EQ(out_status, 255);
+    EXPECT_EQ(out_err, "prob opening file /dev/stdout for output: it is the input file, aborting\n");
+    EXPECT_EQ(read_text(input), bytes) << "the header block or a report reached the input";
+    // Named on standard input, it is skipped like the results file.
+    write_file(dir / "names", input + "\n" + k_real + "\n");
+    const auto [piped_status, piped_err] = run_appending_to(dir, "-pipe -csv", input, dir / "names");
+    EXPECT_EQ(piped_status, 0);
+    EXPECT_EQ(piped_err, "prob reading file " + input + ": it is the results file\nruntrail: 2 files: 1 reported, 1 skipped\n");
+    EXPECT_EQ(read_text(input).substr(0, bytes.size()), bytes);
+}
+
+TEST(Evidence, DestinationHoldingAPrefetchFileIsRefusedAndKeepsEveryByte) {
+    scratch_dir dir;
+    const std::string walk = walk_with_real_file(dir), plain = walk + "/e.pf", mam = walk + "/m.pf";
+    const std::string plain_bytes = read_text(k_real), mam_bytes = read_text(data_path("Win10/CALC.EXE-3FBEF7FD.pf"));
+    write_file(mam, mam_bytes);
+    const std::pair<std::vector<std::string>, std::string> refused[] = {
+        {{"-enumdir", walk, "-csv", "-out", plain}, "prob opening file " + plain + " for output: it holds a prefetch file, aborting"},
+        {{"-pipe", "-out", mam, "-append"}, "prob opening file " + mam + " for output: it holds a prefetch file, aborting"},
+        {{k_real, "-diags", mam}, "prob opening diagnostic log " + mam + ": it holds a prefetch file, aborting"},
+    };
+    for (const auto& [args, message] : refused) {
+        const tool_result r = run_in(dir, args, k_real + "\n");
+        EXPECT_EQ(r.status, 255) << message;
+        EXPECT_EQ(r.err, message + "\n");
+        EXPECT_EQ(r.out, "") << message;
+    }
+    EXPECT_EQ(read_text(plain), plain_bytes);
+    EXPECT_EQ(read_text(mam), mam_bytes);
+}
+
+TEST(Evidence, DiagnosticLogMarksControlCodesAndEndsEveryLine) {
+    scratch_dir dir;
+    const std::string walk = walk_with_real_file(dir), crafted = walk + "/a\n->forged\x1b[2J.pf", log = dir / "d.log";
+    write_file(crafted, read_text(k_real));
+    const tool_result r = run_in(dir, {"-enumdir", walk, "-csv", "-diags", log, "-quiet"});
+    EXPECT_EQ(r.status, 0);
+    const std::string text = read_text(log);
+    EXPECT_NE(text.find("->" + walk + "/a[LF]->forged[0x1B][2J.pf\n"), std::string::npos) << text;
+    EXPECT_EQ(text.find('\x1b'), std::string::npos);
+    EXPECT_EQ(count_of(text, "\n"), 4u) << text;  // the command line, two names, the elapsed time
+    EXPECT_EQ(count_of(text, "\n->"), 3u) << text;
+    EXPECT_EQ(text.back(), '\n');
+}
+
+TEST(Evidence, RunningOutOfMemoryNamesTheFileAndFailsTheRun) {
+    if (k_sanitized) GTEST_SKIP() << "sanitizers reserve more address space than the limit allows";
+    scratch_dir dir;
+    const std::string worst = data_path("regressions/worst-case.mam");
+    constexpr rlim_t k_limit = rlim_t{48} << 20;  // ample for real files, far too little for this one
+    const std::string message = "prob reading file " + worst + ": out of memory\n";
+    const tool_result single = run_tool({worst, "-csv"}, "", dir.path, k_limit);
+    EXPECT_EQ(single.status, 255);
+    EXPECT_EQ(single.err, message);
+    for (const char* threads : {"1", "2"}) {
+        const tool_result r = run_tool({"-pipe", "-csv", "-threads", threads}, k_real + "\n" + worst + "\n", dir.path, k_limit);
+        EXPECT_EQ(r.status, 255) << threads;
+        EXPECT_EQ(r.err, message + "runtrail: 2 files: 1 reported, 1 skipped\n") << threads;
+        EXPECT_EQ(count_of(r.out, k_real_row), 1u) << threads;
+    }
+}
+
 TEST(Evidence, PipedOrWalkedNameThatIsAFileTheRunWritesIsSkippedAndCounted) {
     scratch_dir dir;
     const std::string walk = walk_with_real_file(dir), results = walk + "/r.csv", log = walk + "/d.log";
@@ -108,6 +187,13 @@ TEST(Evidence, ControlCodesFromAFileOrItsNameAreShownAsEscapesInEveryForm) {
         if (std::string(form) != "-bodyfile") {
             EXPECT_NE(r.out.find(shown_exe), std::string::npos) << form;
         }
+    }
+    // The JSON forms keep the value and escape every control code, C1 included, so that a reader
+    // printing it (jq -r) sends none to the terminal.
+    for (const char* form : {"-jsonl", "-timesketch"}) {
+        const tool_result r = run_in(dir, {file, form});
+        EXPECT_EQ(r.out.find_first_of("\x1b\x07\x7f\x9b"), std::string::npos) << form;
+        EXPECT_NE(r.out.find("C\\u001b]0;x\\u0007D\\u007f\\u009bE\u00e9\u20ac"), std::string::npos) << form << r.out;
     }
     const std::string junk = dir / "j\x1b]0;x\x07\x9b.pf";
     write_file(junk, "not a prefetch file");

@@ -5,23 +5,14 @@
 
 #include "hostile_chain.h"
 #include "test_support.h"
+#include "worst_case_image.h"
 #include "xpress_test_encoder.h"
 
 namespace runtrail::test {
 namespace {
 
 // Instrumented builds run each input many times slower; they take every fourth case.
-#if defined(__SANITIZE_ADDRESS__)
-constexpr size_t k_thin = 4;
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-constexpr size_t k_thin = 4;
-#else
-constexpr size_t k_thin = 1;
-#endif
-#else
-constexpr size_t k_thin = 1;
-#endif
+constexpr size_t k_thin = k_sanitized ? 4 : 1;
 
 TEST(HostileInput, RealFilesCutShortOrCorruptedEndCleanly) {
     const std::vector<report_settings> settings = hostile_chain::variants();
@@ -58,27 +49,6 @@ TEST(HostileInput, RealFilesCutShortOrCorruptedEndCleanly) {
     EXPECT_GT(reports, runs / 8);  // cuts past the header of a plain image still give a report
 }
 
-// A version 17 image (smallest entries) whose strings block is all empty strings under a huge
-// metrics count, then one volume claiming a huge number of one-character directory strings.
-std::vector<uint8_t> largest_results_image(size_t size) {
-    std::vector<uint8_t> b(size, 0);
-    put<uint32_t>(b, 0x00, 17);
-    std::memcpy(b.data() + 4, "SCCA", 4);
-    put<uint32_t>(b, 0x0C, static_cast<uint32_t>(size));
-    b[0x10] = 'A';
-    put<uint32_t>(b, 0x54, 0x98);
-    put<uint32_t>(b, 0x58, 0xFFFFFFFF);  // metrics count
-    put<uint32_t>(b, 0x64, 0x100);       // strings: zero units from here on
-    put<uint32_t>(b, 0x68, 0xFFFFFFFF);  // strings block size
-    const size_t volumes = (0x100 + size / 8 + 7) / 8 * 8;
-    put<uint32_t>(b, 0x6C, static_cast<uint32_t>(volumes));
-    put<uint32_t>(b, volumes, 40);                // one 40-byte entry; its path "V" follows it
-    put<uint32_t>(b, volumes + 0x20, 0xFFFFFFFF);  // directory count
-    b[volumes + 40] = 'V';
-    for (size_t p = volumes + 48; p + 6 <= size; p += 6) b[p] = 1, b[p + 2] = 'D';  // count 1, "D", 0
-    return b;
-}
-
 TEST(HostileInput, ParseResultsStayProportionalToTheImage) {
     constexpr size_t k_size = size_t{1} << 20;
     std::vector<uint8_t> image = largest_results_image(k_size);
@@ -105,14 +75,24 @@ TEST(HostileInput, WorstContainerStaysWithinASmallMultipleOfItsImage) {
     if (k_thin > 1) GTEST_SKIP() << "the memory of an instrumented build says nothing about the program";
     constexpr size_t k_image = size_t{16} << 20;
     const scratch_dir dir;
-    const std::vector<uint8_t> mam = xpress_test::make_mam(largest_results_image(k_image));
+    const std::vector<uint8_t> mam = worst_case_mam();
     EXPECT_LT(mam.size(), size_t{64} << 10);
+    EXPECT_EQ(read_bytes(data_path("regressions/worst-case.mam")), mam) << "the kept worst case is not the one made here";
     write_file(dir / "WORST.EXE-00000000.pf", std::string(mam.begin(), mam.end()));
     const tool_result r = run_tool({dir / "WORST.EXE-00000000.pf", "-csv", "-verbose", "-out", dir / "out.csv"});
     EXPECT_EQ(r.status, 0);
     struct rusage usage {};
     ASSERT_EQ(getrusage(RUSAGE_CHILDREN, &usage), 0);
     EXPECT_LT(static_cast<size_t>(usage.ru_maxrss) * 1024, 10 * k_image);
+}
+
+TEST(HostileInput, WorstCaseFileKeepsEveryShapeInEveryForm) {
+    // The same checks the fuzz harness makes, seeded with this file: they take about as long as
+    // writing the reports.
+    const std::vector<uint8_t> mam = read_bytes(data_path("regressions/worst-case.mam"));
+    const auto result = hostile_chain::run({mam.data(), mam.size()}, hostile_chain::variants(), 0, hostile_chain::k_forms);
+    EXPECT_TRUE(result.parsed);
+    EXPECT_EQ(result.fault, "");
 }
 
 TEST(HostileInput, NamesMadeToBreakReportsKeepEveryShape) {

@@ -115,10 +115,14 @@ protected:
 
 TEST_F(HtmlInBrowser, TableHoldsEveryFileAndTimelineOneMarkPerStoredRunTime) {
     const std::string page = dir / "r.html";
-    const tool_result made = run_tool({"-enumdir", RUNTRAIL_TEST_DATA, "-num_subdirs", "2", "-html", "-out", page, "-quiet"});
+    std::string names;
     size_t marks = 0;
     std::vector<loaded_file> files;
-    for (const std::string& name : real_files()) files.push_back(load_real_file(name));
+    for (const std::string& name : real_files()) {
+        files.push_back(load_real_file(name));
+        names += data_path(name) + "\n";
+    }
+    ASSERT_EQ(run_tool({"-pipe", "-html", "-out", page, "-quiet"}, names).status, 0);
     for (const loaded_file& f : files) marks += valid_run_times(f.record);
 
     const browser_result all = in_browser(page, "", "--dump-dom", dir);
@@ -166,7 +170,13 @@ TEST_F(HtmlInBrowser, DetailsListEveryRunTimeModuleAndDirectory) {
     EXPECT_NE(r.dom.find("<li>2016-01-16 21:10:26.058  last run</li><li>2016-01-16 21:09:41.660</li>"), std::string::npos);
     EXPECT_NE(r.dom.find("<h3>Modules (" + std::to_string(calc.record.modules.size()) + ")</h3>"), std::string::npos);
     EXPECT_NE(r.dom.find("<h3>Directories (" + std::to_string(directories) + ")</h3>"), std::string::npos);
-    EXPECT_NE(r.dom.find("<li>\\DEVICE\\HARDDISKVOLUME2\\WINDOWS\\SYSTEM32\\CALC.EXE</li>"), std::string::npos);
+    EXPECT_NE(r.dom.find("<li>\\DEVICE\\HARDDISKVOLUME2\\WINDOWS\\SYSTEM32\\CALC.EXE"), std::string::npos);
+
+    // A Windows 10 file's modules show their NTFS file references.
+    ASSERT_EQ(run_tool({data_path("Win10/CALC.EXE-3FBEF7FD.pf"), "-html", "-out", page}).status, 0);
+    const browser_result win10 = in_browser(page, "details=0", "--dump-dom", dir);
+    expect_clean_load(win10);
+    EXPECT_NE(win10.dom.find("NTDLL.DLL  [MFT entry-sequence 357876-1]</li>"), std::string::npos);
 }
 
 TEST_F(HtmlInBrowser, NamesCarryingMarkupShowAsTextAndRunNothing) {
@@ -194,7 +204,7 @@ TEST_F(HtmlInBrowser, NamesCarryingMarkupShowAsTextAndRunNothing) {
         EXPECT_NE(r.dom.find("&gt;&lt;img src=x onerror=\"document.title='y'\"&gt;</td>"), std::string::npos);
     }
     const browser_result details = in_browser(page, "details=0", "--dump-dom", dir);
-    EXPECT_NE(details.dom.find("<li>&lt;/script&gt;&lt;script&gt;document.title='z'&lt;/script&gt;</li>"), std::string::npos);
+    EXPECT_NE(details.dom.find("<li>&lt;/script&gt;&lt;script&gt;document.title='z'&lt;/script&gt;  [MFT entry-sequence "), std::string::npos);
     EXPECT_NE(details.dom.find("<li>&lt;img src=x onerror=document.title='w'&gt;</li>"), std::string::npos);
 }
 

@@ -97,6 +97,18 @@ TEST(HtmlPage, NamesSharedAcrossFilesGoOutOnceAndAreReferredToByNumber) {
     EXPECT_NE(first_block.find("\"m\":[0,1,2,"), std::string::npos) << first_block;
 }
 
+TEST(HtmlPage, ModulesCarryTheirFileReferencesOnlyWhenTheFileStoresThem) {
+    // Windows 10 files store an NTFS file reference per module; the first of this one is entry
+    // 357876, sequence 1. Windows XP and Server 2003 files store none.
+    const loaded_file win10 = load_real_file("Win10/CALC.EXE-3FBEF7FD.pf");
+    ASSERT_EQ(win10.record.module_references.size(), win10.record.modules.size());
+    const std::string page = page_of({win10, load_real_file("Win2k3/CMD.EXE-087B4001.pf")});
+    const std::string references = between(page, "\"f\":[", "]");
+    EXPECT_EQ(references.rfind("\"357876-1\",", 0), 0u) << references;
+    EXPECT_EQ(count_of(references, ",") + 1, win10.record.modules.size());
+    EXPECT_EQ(count_of(page, "\"f\":["), 1u);
+}
+
 TEST(HtmlPage, NamesMadeToRunScriptStayText) {
     loaded_file f = load_real_file("Win7/CMD.EXE-4A81B364.pf");
     f.record.exe_name = "<script>alert(1)</script>";
@@ -166,7 +178,8 @@ TEST(HtmlPage, PagesFromTheProgramAreTheSameAtEveryThreadCountAndCloseEvenWhenNo
     std::vector<std::string> args = walk;
     args.insert(args.end(), {"-threads", "1"});
     const tool_result one = run_tool(args, "", dir.path);
-    EXPECT_EQ(count_of(one.out, "<tr id=\"f"), real_files().size());
+    const tool_result jsonl = run_tool({"-enumdir", RUNTRAIL_TEST_DATA, "-num_subdirs", "2", "-jsonl", "-quiet"}, "", dir.path);
+    EXPECT_EQ(count_of(one.out, "<tr id=\"f"), count_of(jsonl.out, "\n"));
     EXPECT_NE(one.out.find("Made <time>2027-01-15 08:00:00 UTC</time>"), std::string::npos);
     EXPECT_EQ(one.out.rfind("<!DOCTYPE html>", 0), 0u);
     for (const char* threads : {"2", "5"}) {

@@ -17,7 +17,11 @@ std::string answer_lines(const prefetch_record& r) {
         << r.run_count << "\nlast_run " << r.last_run << "\n";
     for (uint64_t t : r.earlier_runs) out << "earlier_run " << t << "\n";
     out << "target_path " << r.target_path << "\n";
-    for (const std::string& m : r.modules) out << "module " << m << "\n";
+    for (size_t i = 0; i < r.modules.size(); ++i) {
+        out << "module " << r.modules[i] << "\n";
+        if (const ntfs_file_reference ref = r.module_references.at(i); ref.value != 0)
+            out << "module_reference " << ref.mft_entry() << "-" << ref.sequence() << "\n";
+    }
     for (const volume_record& v : r.volumes) {
         char serial[9];
         std::snprintf(serial, sizeof serial, "%08x", v.serial);
@@ -36,6 +40,55 @@ TEST(KnownAnswers, EveryRealFileParsesToTheFactsReadFromItsBytes) {
         EXPECT_EQ(answer_lines(f.record), read_text(data_path("answers/" + file + ".txt"))) << file;
     }
     EXPECT_EQ(load_real_file("Bad/notAPrefetch.pf").result, load_result::not_prefetch);
+}
+
+TEST(KnownAnswers, EachFileReferenceFollowsItsEntrysFilenameOffsetAndABadEntryCostsOnlyItself) {
+    // Win7/CMD.EXE-4A81B364.pf is stored uncompressed: 16 metrics entries of 32 bytes at 0xF0, each
+    // with its filename offset at +0x0C and its file reference at +0x18.
+    const std::vector<uint8_t> original = read_bytes(data_path("Win7/CMD.EXE-4A81B364.pf"));
+    const auto whole = parsed(original);
+    ASSERT_TRUE(whole);
+    ASSERT_EQ(whole->modules.size(), 16u);
+    auto entry = [](size_t k, size_t field) { return 0xF0 + 32 * k + field; };
+    auto offset_of = [&](size_t k) { uint32_t v; std::memcpy(&v, original.data() + entry(k, 0x0C), 4); return v; };
+
+    std::vector<uint8_t> image = original;
+    // Entries 0 and 1 trade their filename offsets: the references trade places with them.
+    put<uint32_t>(image, entry(0, 0x0C), offset_of(1));
+    put<uint32_t>(image, entry(1, 0x0C), offset_of(0));
+    // Entry 2 names a place past the strings, entry 3 the middle of a string (one unit in).
+    put<uint32_t>(image, entry(2, 0x0C), 0xFFFFFFF0u);
+    put<uint32_t>(image, entry(3, 0x0C), offset_of(3) + 2);
+    auto edited = parsed(image);
+    ASSERT_TRUE(edited);
+    std::vector<ntfs_file_reference> expected = whole->module_references;
+    std::swap(expected[0], expected[1]);
+    expected[2] = expected[3] = {};
+    EXPECT_EQ(edited->modules, whole->modules);
+    EXPECT_EQ(edited->module_references, expected);
+    EXPECT_EQ(edited->module_references[0].mft_entry(), 25104u);  // KERNEL32.DLL's entry, now naming NTDLL.DLL
+
+    // A count past the image, and an array that starts past it: every module stays, without references.
+    image = original;
+    put<uint32_t>(image, 0x58, 16);
+    put<uint32_t>(image, 0x54, static_cast<uint32_t>(image.size() - 32 * 3));
+    edited = parsed(image);
+    ASSERT_TRUE(edited);
+    EXPECT_EQ(edited->modules, whole->modules);
+    put<uint32_t>(image, 0x54, 0xFFFFFF00u);
+    edited = parsed(image);
+    ASSERT_TRUE(edited);
+    EXPECT_EQ(edited->modules, whole->modules);
+    EXPECT_EQ(edited->module_references, std::vector<ntfs_file_reference>(16));
+
+    // A version without references (17) reads none from the same bytes; nor does an unknown one.
+    for (const uint32_t version : {17u, 99u}) {
+        image = original;
+        put<uint32_t>(image, 0x00, version);
+        edited = parsed(image);
+        ASSERT_TRUE(edited);
+        EXPECT_EQ(edited->module_references, std::vector<ntfs_file_reference>(16)) << version;
+    }
 }
 
 // A version 26 image of `size` bytes: header, eight run-time slots, no strings and no volumes.

@@ -1,5 +1,9 @@
 // The command line and the date and time patterns: what each option gives, what is refused, and
 // one formatter for every date and time of a report.
+#include <regex>
+#include <set>
+#include <sstream>
+
 #include "test_support.h"
 #include "time_format.h"
 #include "usage.h"
@@ -92,6 +96,41 @@ TEST(Options, UnknownRefusedAndMisusedOptionsFailAndHelpDoesNot) {
     const tool_result help = run_tool({"-h"});
     EXPECT_EQ(help.status, 0);
     EXPECT_EQ(help.err, usage_text(RUNTRAIL_BINARY));
+}
+
+// The options of a text: every "-name" in the lines `is_entry` picks, up to a " = " that starts
+// what the option does.
+template <typename Pick>
+std::set<std::string> options_in(const std::string& text, Pick is_entry) {
+    std::set<std::string> found;
+    const std::regex option(R"((^|[\s"])(--?[a-z_0-9]+))");
+    std::istringstream lines(text);
+    std::string line, previous;
+    for (; std::getline(lines, line); previous = line) {
+        if (!is_entry(line, previous)) continue;
+        const std::string plain = std::regex_replace(line.substr(0, line.find(" = ")), std::regex(R"(\\-)"), "-");
+        for (std::sregex_iterator it(plain.begin(), plain.end(), option), end; it != end; ++it)
+            found.insert((*it)[2]);
+    }
+    return found;
+}
+
+TEST(Options, UsageListsEveryOptionOfTheManualPageAndTheParserTakesThem) {
+    const std::string page = read_text(std::string(RUNTRAIL_TEST_DATA) + "/../../doc/runtrail.1");
+    const std::string options_section = page.substr(page.find(".SH OPTIONS"), page.find(".SH TIMESKETCH") - page.find(".SH OPTIONS"));
+    // In the page, an option is the tag line after .TP; in the usage, the first column of a line.
+    const std::set<std::string> in_page =
+        options_in(options_section, [](const std::string&, const std::string& previous) { return previous == ".TP"; });
+    const std::set<std::string> in_usage = options_in(usage_text("runtrail"), [](const std::string& line, const std::string&) {
+        return line.rfind("  -", 0) == 0;
+    });
+    EXPECT_EQ(in_usage, in_page);
+    for (const char* needed : {"-out", "-outfile", "-append", "-quiet", "-diags", "-profile", "-filter_skip", "-longform"})
+        EXPECT_EQ(in_usage.count(needed), 1u) << needed;
+    for (const std::string& option : in_usage) {
+        const command_line c = parse_command_line({"runtrail", "x.pf", option, "v"});
+        EXPECT_EQ(c.error.find("unknown option"), std::string::npos) << option;
+    }
 }
 
 // 2014-03-05 12:34:56.7891234

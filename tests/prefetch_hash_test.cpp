@@ -64,7 +64,7 @@ TEST(PrefetchHash, EveryRealFileGetsItsKnownVerdictAndJsonFields) {
         const loaded_file f = load_real_file(file);
         EXPECT_EQ(hash_check_line(f.facts, f.record), hash + ", " + verdict) << file;
         EXPECT_EQ(jsonl_hash_fields(f.facts, f.record), "\"prefetch_hash\":\"" + hash + "\",\"name_hash\":\"" + hash +
-                                                            "\",\"path_hash_match\":" + match + ",\"device_path\":" + device)
+                                                            "\",\"path_hash_match\":" + match + ",\"path_hash_device\":" + device)
             << file;
     }
 }
@@ -86,7 +86,7 @@ TEST(PrefetchHash, NameDigitsAreHeldAgainstTheHeaderHash) {
         EXPECT_EQ(hash_check_line(f.facts, f.record), std::string("77FDF17F, ") + copy.verdict) << copy.name;
         EXPECT_EQ(jsonl_hash_fields(f.facts, f.record),
                   std::string("\"prefetch_hash\":\"77FDF17F\",\"name_hash\":") + copy.name_hash_json +
-                      ",\"path_hash_match\":true,\"device_path\":null")
+                      ",\"path_hash_match\":true,\"path_hash_device\":null")
             << copy.name;
     }
 
@@ -118,6 +118,8 @@ TEST(PrefetchHash, EditedPathsAndHeadersAreHeldAgainstThePath) {
         {"path letter changed", bin + 2, utf16("P"), "path differs"},
         {"path in lower case", bin + 2, utf16("bin"), "name and path match on \\DEVICE\\HARDDISKVOLUME5"},
         {"header name unlike any path", 0x10, utf16("Q"), "no path to check"},
+        // The only module holding the name is not the program itself.
+        {"program module renamed", bin, utf16("\\GLDRIVERQUERY.EXE.MUI"), "no path to check"},
         {"unknown version", 0x00, "\x63", "no hash rule for this version"},
     };
     for (const edit& e : edits) {

@@ -4,6 +4,7 @@
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -23,6 +24,19 @@
 namespace runtrail::test {
 
 namespace fs = std::filesystem;
+
+// Built under AddressSanitizer or ThreadSanitizer: much slower, and with huge address space reserved.
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+constexpr bool k_sanitized = true;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
+constexpr bool k_sanitized = true;
+#else
+constexpr bool k_sanitized = false;
+#endif
+#else
+constexpr bool k_sanitized = false;
+#endif
 
 inline std::string data_path(const std::string& relative) { return std::string(RUNTRAIL_TEST_DATA) + "/" + relative; }
 
@@ -112,9 +126,11 @@ struct tool_result {
 };
 
 // The built program with `args`, `input` on standard input; standard output and error captured
-// through files in `work` (a directory that exists).
+// through files in `work` (a directory that exists); its address space limited to
+// `address_space_limit` bytes when that is not 0.
 inline tool_result run_tool(const std::vector<std::string>& args, const std::string& input = "",
-                            const std::string& work = fs::temp_directory_path().string()) {
+                            const std::string& work = fs::temp_directory_path().string(),
+                            rlim_t address_space_limit = 0) {
     const std::string in_path = work + "/rt_stdin", out_path = work + "/rt_stdout", err_path = work + "/rt_stderr";
     write_file(in_path, input);
     const pid_t child = fork();
@@ -122,6 +138,10 @@ inline tool_result run_tool(const std::vector<std::string>& args, const std::str
         dup2(open(in_path.c_str(), O_RDONLY), 0);
         dup2(open(out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600), 1);
         dup2(open(err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600), 2);
+        if (address_space_limit != 0) {
+            const rlimit limit{address_space_limit, address_space_limit};
+            setrlimit(RLIMIT_AS, &limit);
+        }
         std::vector<char*> argv{const_cast<char*>(RUNTRAIL_BINARY)};
         for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
         argv.push_back(nullptr);

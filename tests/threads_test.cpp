@@ -2,6 +2,7 @@
 // and a run that ends at once when its output fails.
 #include <poll.h>
 #include <signal.h>
+#include <sys/resource.h>
 
 #include <chrono>
 
@@ -99,6 +100,53 @@ TEST(Threads, NamesArrivingSlowlyAreReportedAsTheyCome) {
     waitpid(child, &status, 0);
     close(reports[0]);
     EXPECT_EQ(WEXITSTATUS(status), 0);
+}
+
+TEST(Threads, MemoryOfManyLargeFilesDoesNotGrowWithTheThreadCount) {
+    if (k_sanitized) GTEST_SKIP() << "the memory of an instrumented build says nothing about the program";
+    // Each copy of the worst case takes some 70 MiB while it is worked: sixteen at once would take
+    // over 1 GiB, the run's budget keeps them to a few at a time.
+    const scratch_dir dir;
+    fs::create_directory(dir / "walk");
+    for (int i = 0; i < 16; ++i) fs::copy_file(data_path("regressions/worst-case.mam"), dir / "walk/W" + std::to_string(i) + ".pf");
+    const tool_result r = run_tool({"-enumdir", dir / "walk", "-csv", "-out", dir / "r.csv", "-threads", "16"}, "", dir.path);
+    EXPECT_EQ(r.err, "runtrail: 16 files: 16 reported, 0 skipped\n");
+    struct rusage usage {};
+    ASSERT_EQ(getrusage(RUSAGE_CHILDREN, &usage), 0);
+    EXPECT_LT(static_cast<size_t>(usage.ru_maxrss) * 1024, size_t{512} << 20);
+}
+
+TEST(Threads, SignalEndsTheRunWithWholeReportsAndASummary) {
+    const scratch_dir dir;
+    for (const int signal_number : {SIGINT, SIGTERM}) {
+        int names[2];
+        ASSERT_EQ(pipe(names), 0);
+        const std::string results = dir / "r.csv", err = dir / "err", row = "CMD.EXE-4A81B364.pf,CMD.EXE,";
+        fs::remove(results);
+        const pid_t child = fork();
+        if (child == 0) {
+            dup2(names[0], 0);
+            dup2(open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600), 2);
+            close(names[1]);
+            execl(RUNTRAIL_BINARY, RUNTRAIL_BINARY, "-pipe", "-csv", "-out", results.c_str(), nullptr);
+            _exit(127);
+        }
+        close(names[0]);
+        // Names still to come: the run waits for them, its reports written so far.
+        const std::string line = data_path("Win7/CMD.EXE-4A81B364.pf") + "\n";
+        for (int i = 0; i < 3; ++i) ASSERT_EQ(write(names[1], line.data(), line.size()), static_cast<ssize_t>(line.size()));
+        for (int tries = 0; tries < 100 && count_of(read_text(results), row) < 3; ++tries) usleep(50000);
+        kill(child, signal_number);
+        int status = 0;
+        waitpid(child, &status, 0);
+        close(names[1]);
+        ASSERT_TRUE(WIFEXITED(status)) << "ended by signal " << signal_number;
+        EXPECT_EQ(WEXITSTATUS(status), 128 + signal_number);
+        EXPECT_EQ(read_text(err), "runtrail: 3 files: 3 reported, 0 skipped, interrupted\n");
+        const std::string csv = read_text(results);
+        EXPECT_EQ(count_of(csv, row), 3u);
+        EXPECT_EQ(csv.back(), '\n');
+    }
 }
 
 TEST(Threads, FailedOrClosedOutputEndsTheRunAtOnce) {

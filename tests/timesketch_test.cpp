@@ -25,34 +25,41 @@ std::string member(const std::string& line, const std::string& name) {
     return line.substr(start, line.find_first_of(",}", start) - start);
 }
 
-// Microseconds since 1970 of "yyyy-mm-ddThh:mm:ss.ffffff+00:00"; 0 for any other text.
-int64_t microseconds_of(const std::string& datetime) {
+// "yyyy-mm-ddThh:mm:ss.ffffff+00:00" of microseconds since 1970.
+std::string datetime_of(int64_t microseconds) {
+    const time_t seconds = static_cast<time_t>(microseconds / 1000000 - (microseconds % 1000000 < 0 ? 1 : 0));
     std::tm t{};
-    int micro = -1;
-    if (std::sscanf(datetime.c_str(), "%4d-%2d-%2dT%2d:%2d:%2d.%6d", &t.tm_year, &t.tm_mon, &t.tm_mday, &t.tm_hour,
-                    &t.tm_min, &t.tm_sec, &micro) != 7 ||
-        datetime.size() != 32 || datetime.substr(26) != "+00:00")
-        return 0;
-    t.tm_year -= 1900;
-    t.tm_mon -= 1;
-    return static_cast<int64_t>(timegm(&t)) * 1000000 + micro;
+    gmtime_r(&seconds, &t);
+    char text[96];
+    std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d.%06lld+00:00", t.tm_year + 1900, t.tm_mon + 1,
+                  t.tm_mday, t.tm_hour, t.tm_min, t.tm_sec, static_cast<long long>(microseconds - seconds * 1000000LL));
+    return text;
 }
 
-TEST(Timesketch, EveryValidTimeOfEveryRealFileIsOneEventAsTheTextReportShowsIt) {
+TEST(Timesketch, EveryValidTimeOfEveryRealFileIsOneEventAtTheNearestMicrosecond) {
     const std::pair<std::string, const char*> kinds[] = {
         {"Last run:       ", "Last Time Executed"}, {"Prev run:       ", "Previous Last Time Executed"},
         {"time created: ", "Creation Time"}};
-    size_t events = 0;
+    size_t events = 0, rounded_up = 0;
     for (const std::string& file : real_files()) {
         const loaded_file f = load_real_file(file);
-        // The text report's times to the microsecond, as events would show them.
+        // The text report's times to the 100 ns, rounded half up to the microsecond as plaso does.
         std::vector<std::string> expected;
-        std::istringstream text(report({"-timeformat", "hh:mm:ss.xxxxxx"}, f));
+        std::istringstream text(report({"-timeformat", "hh:mm:ss.xxxxxxx"}, f));
         for (std::string line; std::getline(text, line);)
-            for (const auto& [label, description] : kinds)
-                if (line.starts_with(label) && line.size() > label.size() + 1)
-                    expected.push_back(std::string(description) + " " + line.substr(label.size(), 10) + "T" +
-                                       line.substr(label.size() + 11) + "+00:00");
+            for (const auto& [label, description] : kinds) {
+                if (!line.starts_with(label) || line.size() <= label.size() + 1) continue;
+                std::tm t{};
+                int ticks = -1;
+                ASSERT_EQ(std::sscanf(line.c_str() + label.size(), "%4d-%2d-%2d %2d:%2d:%2d.%7d", &t.tm_year, &t.tm_mon,
+                                      &t.tm_mday, &t.tm_hour, &t.tm_min, &t.tm_sec, &ticks), 7) << line;
+                t.tm_year -= 1900;
+                t.tm_mon -= 1;
+                const int64_t microseconds = static_cast<int64_t>(timegm(&t)) * 1000000 + (ticks + 5) / 10;
+                rounded_up += ticks % 10 >= 5;
+                expected.push_back(std::string(description) + " " + datetime_of(microseconds) + " " +
+                                   std::to_string(microseconds));
+            }
         std::vector<std::string> seen;
         std::istringstream lines(report({"-timesketch", "-hostname", "WS01"}, f));
         for (std::string line; std::getline(lines, line); ++events) {
@@ -60,13 +67,13 @@ TEST(Timesketch, EveryValidTimeOfEveryRealFileIsOneEventAsTheTextReportShowsIt) 
             EXPECT_NE(member(line, "message"), "absent") << line;
             EXPECT_EQ(member(line, "hostname"), "WS01") << line;
             EXPECT_EQ(member(line, "filename"), file) << line;
-            const std::string datetime = member(line, "datetime");
-            EXPECT_EQ(member(line, "timestamp"), std::to_string(microseconds_of(datetime))) << line;
-            seen.push_back(member(line, "timestamp_desc") + " " + datetime);
+            seen.push_back(member(line, "timestamp_desc") + " " + member(line, "datetime") + " " +
+                           member(line, "timestamp"));
         }
         EXPECT_EQ(seen, expected) << file;
     }
     EXPECT_EQ(events, 192u);
+    EXPECT_GT(rounded_up, 50u);  // about half of all times
 }
 
 TEST(Timesketch, TimesThatAreNotValidGiveNoEvent) {
@@ -77,13 +84,50 @@ TEST(Timesketch, TimesThatAreNotValidGiveNoEvent) {
     f.record.volumes[0].created = 0xFFFFFFFFFFFFFFFFULL;
     EXPECT_EQ(report({"-timesketch"}, f), "");
     // A slot repeating the last run is that run; the earliest and latest valid years still count.
+    // Half a microsecond rounds up, less rounds down, and the carry may reach the next year.
     f.record.last_run = 130970237009853304ULL;
-    f.record.earlier_runs = {94354848000000000ULL, 130970237009853304ULL, 441796895999999999ULL};
+    f.record.earlier_runs = {94354848000000004ULL, 94354848000000015ULL, 130970237009853304ULL,
+                             441796895999999999ULL};
     const std::string events = report({"-timesketch"}, f);
-    EXPECT_EQ(std::count(events.begin(), events.end(), '\n'), 3) << events;
-    EXPECT_NE(events.find("\"datetime\":\"1900-01-01T00:00:00.000000+00:00\",\"timestamp\":-2208988800000000"),
-              std::string::npos) << events;
-    EXPECT_NE(events.find("\"datetime\":\"3000-12-31T23:59:59.999999+00:00\""), std::string::npos) << events;
+    EXPECT_EQ(std::count(events.begin(), events.end(), '\n'), 4) << events;
+    for (const char* time : {"\"datetime\":\"2016-01-11T22:08:20.985330+00:00\",\"timestamp\":1452550100985330",
+                             "\"datetime\":\"1900-01-01T00:00:00.000000+00:00\",\"timestamp\":-2208988800000000",
+                             "\"datetime\":\"1900-01-01T00:00:00.000002+00:00\",\"timestamp\":-2208988799999998",
+                             "\"datetime\":\"3001-01-01T00:00:00.000000+00:00\",\"timestamp\":32535216000000000"})
+        EXPECT_NE(events.find(time), std::string::npos) << time << "\n" << events;
+}
+
+TEST(Timesketch, PathHintsAndMappedFilesAreBuiltAsPlasoBuildsThem) {
+    loaded_file f = load_real_file("Win7/CMD.EXE-4A81B364.pf");
+    const std::vector<std::pair<std::string, uint64_t>> added = {
+        {"\\DEVICE\\HARDDISKVOLUME2\\WINDOWS\\SYSWOW64\\cmd.exe", 0},                 // a second hint, any case
+        {"\\DEVICE\\HARDDISKVOLUME2\\WINDOWS\\SYSTEM32\\EN-US\\CMD.EXE.MUI", 0x0002000000000005},  // no hint
+        {"\\DEVICE\\HARDDISKVOLUME22\\CMD.EXE", 0x0000FFFFFFFFFFFF},  // not on \DEVICE\HARDDISKVOLUME2
+        {"", 0x0001000000000007},                                            // empty: not a mapped file
+    };
+    for (const auto& [path, reference] : added) {
+        f.record.modules.push_back(path);
+        f.record.module_references.push_back({reference});
+    }
+    const std::string events = report({"-timesketch"}, f);
+    const std::string first = events.substr(0, events.find('\n'));
+    EXPECT_NE(first.find("path hints: \\\\WINDOWS\\\\SYSTEM32\\\\CMD.EXE; \\\\WINDOWS\\\\SYSWOW64\\\\cmd.exe hash: 0x4A81B364 "),
+              std::string::npos) << first;
+    EXPECT_NE(first.find("\"path_hints\":[\"\\\\WINDOWS\\\\SYSTEM32\\\\CMD.EXE\",\"\\\\WINDOWS\\\\SYSWOW64\\\\cmd.exe\"]"),
+              std::string::npos) << first;
+    EXPECT_NE(first.find("\"\\\\DEVICE\\\\HARDDISKVOLUME2\\\\WINDOWS\\\\SYSTEM32\\\\NTDLL.DLL [25654-1]\","), std::string::npos);
+    EXPECT_NE(first.find("SORTDEFAULT.NLS [18174-1]\",\"\\\\DEVICE\\\\HARDDISKVOLUME2\\\\WINDOWS\\\\SYSWOW64\\\\cmd.exe\","
+                         "\"\\\\DEVICE\\\\HARDDISKVOLUME2\\\\WINDOWS\\\\SYSTEM32\\\\EN-US\\\\CMD.EXE.MUI [5-2]\","
+                         "\"\\\\DEVICE\\\\HARDDISKVOLUME22\\\\CMD.EXE [281474976710655-0]\"],"),
+              std::string::npos) << first;
+
+    // No module named after the program: plaso's empty hint list.
+    f.record.exe_name = "PING.EXE";
+    const std::string none = report({"-timesketch"}, f);
+    EXPECT_NE(none.find("path hints: [] hash: 0x4A81B364 volume: 1 [serial number: 0x88008C2F, device path: "
+                        "\\\\DEVICE\\\\HARDDISKVOLUME2]\""),
+              std::string::npos) << none;
+    EXPECT_NE(none.find("\"path_hints\":[],"), std::string::npos) << none;
 }
 
 }  // namespace

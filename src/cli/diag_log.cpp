@@ -3,6 +3,8 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include "field_text.h"
+
 namespace runtrail {
 
 diag_log::~diag_log() {
@@ -38,6 +40,11 @@ void diag_log::append(const std::string& text) {
     }
 }
 
-void diag_log::line(const std::string& text) { append("->" + text + "\n"); }
+void diag_log::line(std::string text) {
+    // Names come from the file system or a crafted list: a line break in one must not forge a log
+    // line, nor a control code reach whoever reads the log.
+    make_printable(text);
+    append("->" + text + "\n");
+}
 
 }  // namespace runtrail

@@ -1,5 +1,5 @@
-// -diags: a log of the run, its lines starting with "->": the command line, each name a multi-file
-// run handles, failures caught inside a file's handling, and at the end the elapsed time.
+// -diags: a log of the run, one line per entry, each starting with "->": the command line, each name
+// a multi-file run handles, and at the end the elapsed time.
 #pragma once
 
 #include <optional>
@@ -25,9 +25,10 @@ public:
     // off, when it cannot be.
     bool begin();
     bool is_open() const { return fd_ != -1; }
-    // "->" + text + line end; nothing when the log is off.
-    void line(const std::string& text);
-    // The text as it is, without a line end.
+    // "->" + text + line end, control codes in the text marked as the messages mark them ([LF],
+    // [0x1B]); nothing when the log is off.
+    void line(std::string text);
+    // The text as it is: runtrail's own text, never a name.
     void append(const std::string& text);
 
 private:

@@ -1,42 +1,94 @@
 #include "file_task.h"
 
+#include <algorithm>
+#include <new>
+#include <utility>
+
 namespace runtrail {
+namespace {
+
+// A report text up to this size keeps its memory for the next entry; a task of a large report
+// gives it back, so that idle tasks hold little whatever files went through them.
+constexpr size_t k_kept_report_bytes = 0x10000;  // 64 KiB
+// A record with up to this many names keeps its memory for the next file.
+constexpr size_t k_kept_record_names = 0x4000;
+
+}  // namespace
 
 void file_task::clear() {
     name.clear();
     problem.clear();
     names_failed = false;
+    number = 0;
+    notice.clear();
+    is_held = false;
+    held = held_file{};
     role = written_role::none;
     loaded = load_result::unreadable;
+    out_of_memory = false;
     failed_by_exception = false;
     facts.path.clear();
     facts.name.clear();
+    facts.from_image = false;
+    facts.created = facts.mft_entry = 0;
+    facts.deleted = false;
     record = prefetch_record{};
+    if (report.capacity() > k_kept_report_bytes) std::string().swap(report);
     report.clear();
     rendered = false;
+    charge = 0;
 }
 
 void file_worker::work(file_task& task) {
     if (task.name.empty()) return;
-    // Never read what this run writes: its report would be of runtrail's own output.
-    task.role = written_.role_of(task.name);
+    // Never read what this run writes: its report would be of runtrail's own output. A file inside a
+    // disk image is not one of them.
+    if (!task.is_held) task.role = written_.role_of(task.name);
     if (task.role != written_role::none) return;
+    memory_gate gate;
+    if (budget_) {
+        gate = [&](uint64_t bytes) {
+            if (!budget_->take(task.number, bytes, may_wait_)) return false;
+            task.charge += bytes;
+            return true;
+        };
+    }
     try {
-        task.loaded = load_prefetch_file(task.name, buffers_, task.facts, record_);
-        if (task.loaded != load_result::loaded) return;
-        // Once the run's first report is out, every report renders on its own, and the record stays
-        // with this worker for the next file. Before that the writer renders where the tasks are put
-        // out, from a copy.
-        if (writer_.started()) {
-            writer_.render(task.facts, record_, task.report);
-            task.rendered = true;
+        if (task.is_held) {
+            task.facts = task.held.facts;
+            size_t length = 0;
+            const uint64_t held_bytes = std::min<uint64_t>(task.held.facts.size, k_prefetch_read_cap);
+            if (gate && !gate(held_bytes)) {
+                task.loaded = load_result::unreadable;
+            } else {
+                task.loaded = source_ && source_->read_held(task.held, k_prefetch_read_cap, buffers_.file, length)
+                                  ? parse_prefetch_bytes(length, buffers_, record_, gate)
+                                  : load_result::unreadable;
+            }
         } else {
-            task.record = record_;
+            task.loaded = load_prefetch_file(task.name, buffers_, task.facts, record_, gate);
         }
+        if (task.loaded == load_result::loaded) {
+            // Once the run's first report is out, every report renders on its own, and the record
+            // stays with this worker for the next file. Before that the writer renders where the
+            // tasks are put out: the record moves to the task (never copied).
+            if (writer_.started()) {
+                writer_.render(task.facts, record_, task.report);
+                task.rendered = true;
+            } else {
+                std::swap(task.record, record_);
+            }
+        }
+    } catch (const std::bad_alloc&) {
+        // A file that exhausts memory costs that file alone, and is said.
+        task.out_of_memory = true;
+        std::string().swap(task.report);
+        record_ = prefetch_record{};
     } catch (const std::exception&) {
-        // A file that exhausts memory (or fails otherwise) costs that file alone.
         task.failed_by_exception = true;
     }
+    trim_prefetch_file_buffers(buffers_);
+    if (record_.modules.capacity() > k_kept_record_names) record_ = prefetch_record{};
 }
 
 }  // namespace runtrail

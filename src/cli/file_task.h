@@ -4,9 +4,12 @@
 // order.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 #include "file_facts.h"
+#include "memory_budget.h"
+#include "name_source.h"
 #include "prefetch_file.h"
 #include "prefetch_record.h"
 #include "report_writer.h"
@@ -18,17 +21,24 @@ struct file_task {
     std::string name;     // the file's name, as given; empty for an entry that is no name
     std::string problem;  // why the entry is no name (a line too long, a directory that cannot be listed)
     bool names_failed = false;  // the names could not be read at all: the run fails
+    uint64_t number = 0;        // its place in input order, in a parallel run
+    std::string notice;         // a word about where the files come from (a volume): said, not counted
+    bool is_held = false;       // the file is read by its source (from a disk image), not opened by name
+    held_file held;
 
     // What the work found.
     written_role role = written_role::none;  // the name is a file this run writes: not read
     load_result loaded = load_result::unreadable;
-    bool failed_by_exception = false;  // the work ran out of memory or failed otherwise
+    bool out_of_memory = false;        // an allocation failed: the file is skipped, said so
+    bool failed_by_exception = false;  // the work failed otherwise
     file_facts facts;
-    prefetch_record record;
-    std::string report;     // the file's report, when the writer had started and could render it
+    prefetch_record record;  // the record, moved here when the writer had not started
+    std::string report;      // the file's report, when the writer had started and could render it
     bool rendered = false;
+    uint64_t charge = 0;  // bytes taken from the run's memory budget, given back once put out
 
-    // Empty again for the next entry, keeping the memory of its texts.
+    // Empty again for the next entry, keeping the memory of its texts unless one large file made
+    // them grow.
     void clear();
 };
 
@@ -36,13 +46,21 @@ struct file_task {
 // thread; it writes nowhere and changes nothing shared.
 class file_worker {
 public:
-    file_worker(const written_files& written, const report_writer& writer) : written_(written), writer_(writer) {}
+    // `source` reads the files it holds itself (those of a disk image); it may be nullptr otherwise.
+    // With a budget, the memory each file takes is counted in it; a worker that `may_wait` waits
+    // there for room (the thread that puts the tasks out must never wait).
+    file_worker(const written_files& written, const report_writer& writer, const name_source* source,
+                memory_budget* budget = nullptr, bool may_wait = true)
+        : written_(written), writer_(writer), source_(source), budget_(budget), may_wait_(may_wait) {}
 
     void work(file_task& task);
 
 private:
     const written_files& written_;
     const report_writer& writer_;
+    const name_source* source_;
+    memory_budget* budget_;
+    bool may_wait_;
     prefetch_file_buffers buffers_;
     prefetch_record record_;  // each file's record, read into the same memory
 };

@@ -22,7 +22,11 @@ constexpr const char* k_not_offered[] = {
     "-cpu",       "-cpuinst",    "-fragment_files", "-separate_files", "-xml",            "-multiline",
     "-csvgen",    "-alias",      "-aliaspath",     "-signal",         "-split_pathfile", "-outdir",
     "-filter_path", "-filter_sig", "-cmd_start_time", "-cmd_stop_time", "-base10",      "-base16",
-    "-l2",        "-l3"};
+    "-l2",        "-l3",
+#ifndef RUNTRAIL_WITH_IMAGES
+    "-image",
+#endif
+};
 constexpr const char* k_not_offered_message = "This option is not offered in this build";
 
 // What the pass collects; the settings are derived from it once every argument is read.
@@ -40,6 +44,7 @@ struct collected {
     bool profile = false;
     bool append = false;
     std::string walk_root;
+    std::optional<std::string> image;
     std::optional<std::string> walk_depth;
     std::optional<std::string> threads;
     std::optional<std::string> csv_separator;
@@ -84,6 +89,9 @@ constexpr option_spec k_options[] = {
          c.walk = true;
          c.walk_root = expand_env_vars(v);
      }},
+#ifdef RUNTRAIL_WITH_IMAGES
+    {"-image", true, [](collected& c, const std::string& v) { c.image = expand_env_vars(v); }},
+#endif
     {"-num_subdirs", true, [](collected& c, const std::string& v) { c.walk_depth = v; }},
     {"-threads", true, [](collected& c, const std::string& v) { c.threads = v; }},
     {"-filter", true, [](collected& c, const std::string& v) { append_filters(c.include_filters, v); }},
@@ -352,7 +360,14 @@ command_line parse_command_line(const std::vector<std::string>& args) {
                         false, false);
         n.setting = *number;
     }
-    if (c.pipe || c.walk) {
+    if (c.image) {
+        if (c.pipe) return fail("-image reads the names from the image: -pipe cannot go with it", true, false);
+        if (!c.names.empty()) return fail("unexpected argument: " + c.names.front(), true, false);
+        s.input = input_mode::disk_image;
+        s.image_path = *c.image;
+        // Without -enumdir each volume's Prefetch folder is read; "-enumdir ''" means the root.
+        s.walk_root = c.walk ? (c.walk_root.empty() ? "/" : c.walk_root) : std::string();
+    } else if (c.pipe || c.walk) {
         // With both, the names come from standard input.
         s.input = c.pipe ? input_mode::standard_input : input_mode::directory_walk;
         s.walk_root = c.walk_root;

@@ -25,7 +25,7 @@ constexpr std::chrono::milliseconds k_idle_after{50};
 // What the threads share. The name thread keeps it alive on its own, so that a run that ends while
 // it waits for a name can leave it waiting.
 struct shared_run {
-    explicit shared_run(size_t capacity) : tasks(capacity), worked(capacity, false) {
+    explicit shared_run(size_t capacity) : tasks(capacity), worked(capacity, false), budget(k_parallel_memory_budget) {
         for (auto& task : tasks) task = std::make_unique<file_task>();
     }
 
@@ -37,6 +37,7 @@ struct shared_run {
     // keep their memory from file to file.
     std::vector<std::unique_ptr<file_task>> tasks;
     std::vector<bool> worked;
+    memory_budget budget;
     uint64_t taken = 0;     // tasks taken from the names
     uint64_t handed = 0;    // tasks handed to workers
     uint64_t put_out = 0;   // tasks put out
@@ -65,6 +66,7 @@ void take_names(const std::shared_ptr<shared_run>& shared, std::function<bool(fi
         // The next number's slot is free: no other thread touches it until the number is taken.
         file_task& task = *s.tasks[s.slot(s.taken)];
         task.clear();
+        task.number = s.taken;
         const bool more = next_task(task);  // may wait for a name a long time
         std::lock_guard<std::mutex> hold(s.lock);
         if (s.stop) break;
@@ -82,16 +84,11 @@ void take_names(const std::shared_ptr<shared_run>& shared, std::function<bool(fi
 }
 
 void work_tasks(shared_run& s, file_worker worker) {
-    std::vector<file_task*> batch;
-    uint64_t first = 0;
+    std::vector<uint64_t> batch;
+    batch.reserve(k_batch);
     for (;;) {
         {
             std::unique_lock<std::mutex> hold(s.lock);
-            // The batch just worked is done; the calling thread is woken when it waits for one of them.
-            for (size_t i = 0; i < batch.size(); ++i) s.worked[s.slot(first + i)] = true;
-            if (s.waiting_for_result && s.put_out >= first && s.put_out < first + batch.size())
-                s.result_ready.notify_one();
-            batch.clear();
             ++s.idle_workers;
             s.work_ready.wait(hold, [&] { return s.stop || s.handed < s.taken || s.names_done; });
             --s.idle_workers;
@@ -100,10 +97,18 @@ void work_tasks(shared_run& s, file_worker worker) {
             // another holds several tasks.
             const uint64_t waiting = s.taken - s.handed;
             const uint64_t share = std::clamp<uint64_t>(waiting / (s.idle_workers + 1), 1, k_batch);
-            first = s.handed;
-            for (uint64_t n = 0; n < share; ++n) batch.push_back(s.tasks[s.slot(s.handed++)].get());
+            for (uint64_t n = 0; n < share; ++n) batch.push_back(s.handed++);
         }
-        for (file_task* task : batch) worker.work(*task);
+        for (const uint64_t number : batch) {
+            worker.work(*s.tasks[s.slot(number)]);
+            // Each task is done as soon as it is worked, not with its batch: the next to be put out
+            // may be this one, and a later task of the batch may be waiting for memory that only
+            // putting it out gives back.
+            std::lock_guard<std::mutex> hold(s.lock);
+            s.worked[s.slot(number)] = true;
+            if (s.waiting_for_result && s.put_out == number) s.result_ready.notify_one();
+        }
+        batch.clear();
     }
 }
 
@@ -121,15 +126,17 @@ void run_in_parallel(const parallel_run& run) {
     shared_run& s = *shared;
     std::thread names(take_names, shared, run.next_task);
     std::vector<std::thread> workers;
-    for (unsigned i = 1; i < run.workers; ++i) workers.emplace_back(work_tasks, std::ref(s), run.make_worker());
+    for (unsigned i = 1; i < run.workers; ++i)
+        workers.emplace_back(work_tasks, std::ref(s), run.make_worker(s.budget, true));
 
     // While the next task in order is not ready, the calling thread works waiting tasks itself
-    // rather than sleep.
-    file_worker own_worker = run.make_worker();
+    // rather than sleep. It never waits for memory: only it puts tasks out and gives memory back.
+    file_worker own_worker = run.make_worker(s.budget, false);
     std::unique_lock<std::mutex> hold(s.lock);
     const auto next_ready = [&] { return s.next_ready(); };
     for (;;) {
-        while (!s.next_ready() && s.handed < s.taken) {
+        // With memory tight it leaves them to the workers, which wait for room where it cannot.
+        while (!s.next_ready() && s.handed < s.taken && s.budget.has_room()) {
             const uint64_t number = s.handed++;
             file_task& waiting = *s.tasks[s.slot(number)];
             hold.unlock();
@@ -138,19 +145,28 @@ void run_in_parallel(const parallel_run& run) {
             s.worked[s.slot(number)] = true;
         }
         s.waiting_for_result = true;
-        if (!s.result_ready.wait_for(hold, k_idle_after, next_ready)) {
+        bool idled = false;
+        while (!s.result_ready.wait_for(hold, k_idle_after, next_ready) && !run.interrupted()) {
+            if (idled) continue;
             hold.unlock();
             run.idle();
             hold.lock();
-            s.result_ready.wait(hold, next_ready);
+            idled = true;
         }
         s.waiting_for_result = false;
+        if (run.interrupted()) {
+            s.stop = true;
+            break;
+        }
         if (s.put_out == s.taken) break;  // every name put out
         file_task& task = *s.tasks[s.slot(s.put_out)];
         hold.unlock();
         const bool go_on = run.emit(task);
+        s.budget.give_back(task.charge);
+        task.charge = 0;
         hold.lock();
         ++s.put_out;
+        s.budget.next_out(s.put_out);
         // The name thread goes on once half the room is free, not for every task put out.
         if (s.waiting_for_room && 2 * (s.taken - s.put_out) <= s.capacity()) s.room.notify_one();
         if (!go_on) {
@@ -160,6 +176,7 @@ void run_in_parallel(const parallel_run& run) {
     }
     s.work_ready.notify_all();
     s.room.notify_all();
+    s.budget.stop();  // workers waiting for memory leave their files
     const bool name_thread_done = s.name_thread_done || !s.stop;
     hold.unlock();
     for (std::thread& worker : workers) worker.join();

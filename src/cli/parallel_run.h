@@ -2,13 +2,15 @@
 // input as a producer writes them, or from the walk as it walks), N threads read, parse and render
 // the files, and the calling thread, one of the N, puts the tasks out strictly in input order and
 // works the waiting ones whenever the next in order is not ready. A fixed number of tasks per thread
-// is under way at any time, whatever the number of names and however long one file takes, so memory
-// stays flat.
+// is under way at any time, whatever the number of names and however long one file takes, and the
+// memory they hold stays within one budget in bytes whatever the thread count.
 #pragma once
 
+#include <cstdint>
 #include <functional>
 
 #include "file_task.h"
+#include "memory_budget.h"
 
 namespace runtrail {
 
@@ -18,14 +20,21 @@ struct parallel_run {
     // (a slow producer of names): it must own everything it uses, since a run that ends early does
     // not wait for it.
     std::function<bool(file_task&)> next_task;
-    // Makes a worker for one thread.
-    std::function<file_worker()> make_worker;
+    // Makes a worker for one thread, counting its files' memory in the run's budget; `may_wait`
+    // is false for the calling thread's own worker, which must never wait for room.
+    std::function<file_worker(memory_budget& budget, bool may_wait)> make_worker;
     // Puts a task out, on the calling thread, in input order; false ends the run (the output failed).
     std::function<bool(file_task&)> emit;
     // Called on the calling thread when no task has been ready for a while (names arriving slowly):
     // the time to hand what is buffered to the output.
     std::function<void()> idle;
+    // Asked while waiting and before each task is put out: true ends the run at once (a signal).
+    std::function<bool()> interrupted;
 };
+
+// Bytes the files under way may hold at once: the reports waiting to be put out, the records and
+// images being made. One file always goes on however large it is.
+constexpr uint64_t k_parallel_memory_budget = uint64_t{256} << 20;  // 256 MiB
 
 void run_in_parallel(const parallel_run& run);
 

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -29,8 +30,28 @@ enum class load_result {
     not_prefetch,  // read, but not a usable prefetch image (or a container that does not decode)
 };
 
-// Reads and parses the file at `path` into `facts` and `record` (whose memory is reused).
+// Asked, with a number of bytes, before the chain takes memory in proportion to one file; false
+// leaves the file (the run is ending).
+using memory_gate = std::function<bool(uint64_t bytes)>;
+
+// Memory that parsing an image and rendering its report may take, per byte of the image: the
+// record's names (a string object for every 20 bytes at worst, or the text of longer names) and
+// a report about as long as the image's text, with room to grow.
+constexpr uint64_t k_work_bytes_per_image_byte = 4;
+
+// Reads and parses the file at `path` into `facts` and `record` (whose memory is reused). When
+// given, `gate` is asked for the file's bytes before they are read, for the image before a
+// container is opened, and for the work on the image before it is parsed.
 load_result load_prefetch_file(const std::string& path, prefetch_file_buffers& buffers, file_facts& facts,
-                               prefetch_record& record);
+                               prefetch_record& record, const memory_gate& gate = {});
+
+// Gives back the memory of buffers that one large file made grow past what a run of ordinary files
+// needs.
+void trim_prefetch_file_buffers(prefetch_file_buffers& buffers);
+
+// Parses the bytes already read into buffers.file[0, length) (a file read from a disk image), asking
+// `gate` as load_prefetch_file does.
+load_result parse_prefetch_bytes(size_t length, prefetch_file_buffers& buffers, prefetch_record& record,
+                                 const memory_gate& gate = {});
 
 }  // namespace runtrail

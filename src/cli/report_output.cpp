@@ -54,13 +54,11 @@ void report_output::abandon() {
     buffer_.clear();
 }
 
-std::optional<file_identity> report_output::identity() const {
-    if (!owns_descriptor_) return std::nullopt;
-    return regular_file_identity(fd_);
-}
+std::optional<file_identity> report_output::identity() const { return regular_file_identity(fd_); }
 
 bool report_output::begin(bool append) {
-    if (!identity()) return true;  // a pipe or a device is written as it is
+    // Standard output is the shell's to empty; a pipe or a device is written as it is.
+    if (!owns_descriptor_ || !identity()) return true;
     if (append) return ::lseek(fd_, 0, SEEK_END) != -1;
     return ::ftruncate(fd_, 0) == 0;
 }
@@ -80,6 +78,15 @@ size_t report_output::write_out(const char* data, size_t length) {
 
 void report_output::append(std::string_view text, bool is_report) {
     if (failed_) return;
+    // A report larger than a block goes out as it is, after what is buffered: the buffer never
+    // grows past a block and a report is never copied whole.
+    if (text.size() >= buffer_limit_) {
+        if (!flush()) return;
+        const size_t done = write_out(text.data(), text.size());
+        if (is_report && done == text.size()) ++reports_written_;
+        failed_ = done < text.size();
+        return;
+    }
     buffer_ += text;
     if (is_report) report_ends_.push_back(buffer_.size());
     if (buffer_.size() >= buffer_limit_) flush();

@@ -28,8 +28,8 @@ public:
     // Gives up the results file before anything was written to it: a file that open_file created
     // is removed again, an existing one is left as it was.
     void abandon();
-    // The results file, when it is a regular file: what must never be read as input or written
-    // over one.
+    // The destination (the results file, or standard output redirected to a file), when it is a
+    // regular file: what must never be read as input or written over one.
     std::optional<file_identity> identity() const;
     // Once the destination is known to be safe to write: a regular results file is emptied, or
     // under `append` extended. False when it cannot be emptied.

@@ -3,11 +3,16 @@
 #include <cstdio>
 #include <memory>
 #include <mutex>
+#include <new>
 
 #include "directory_walk.h"
+#ifdef RUNTRAIL_WITH_IMAGES
+#include "image_walk.h"
+#endif
 #include "field_text.h"
 #include "file_task.h"
 #include "parallel_run.h"
+#include "run_interrupt.h"
 #include "stdin_names.h"
 
 namespace runtrail {
@@ -36,6 +41,10 @@ public:
             // under -quiet, and the run fails.
             tell(task.problem, true);
             last_reported_ = false;
+            return !output_.failed();
+        }
+        if (!task.notice.empty()) {
+            tell(task.notice);  // not a file: neither counted nor part of the exit status
             return !output_.failed();
         }
         bool reported = false;
@@ -70,18 +79,36 @@ private:
             tell("prob reading file " + task.name + ": it is " + role_text(task.role));
             return false;
         }
+        if (task.out_of_memory) return out_of_memory(task);
         if (task.failed_by_exception) {
-            log_.line("output_prefetch_entry: exception caught");
+            tell("prob parsing file " + task.name);
             return false;
         }
         if (task.loaded != load_result::loaded) {
-            tell((task.loaded == load_result::unreadable ? "prob reading file " : "prob parsing file ") + task.name);
+            std::string message =
+                (task.loaded == load_result::unreadable ? "prob reading file " : "prob parsing file ") + task.name;
+            // A deleted file whose clusters were taken by another file no longer reads as itself.
+            if (task.is_held && task.held.facts.deleted)
+                message += " (deleted, MFT entry " + std::to_string(task.held.facts.mft_entry) +
+                           (task.held.entry_reused ? " now holds another file)" : ")");
+            tell(message);
             return false;
         }
-        if (!task.rendered) writer_.write(task.facts, task.record, task.report);  // the run's first report
-        writer_.put_in_order(task.report);
-        output_.write_report(task.report);
+        try {
+            if (!task.rendered) writer_.write(task.facts, task.record, task.report);  // the run's first report
+            writer_.put_in_order(task.report);
+            output_.write_report(task.report);
+        } catch (const std::bad_alloc&) {
+            return out_of_memory(task);  // nothing of the report was put out
+        }
         return true;
+    }
+
+    bool out_of_memory(file_task& task) {
+        task.record = prefetch_record{};
+        std::string().swap(task.report);
+        tell("prob reading file " + task.name + ": out of memory");
+        return false;
     }
 
     // A message on a line of its own (the status line, when one is showing, is erased first);
@@ -122,23 +149,39 @@ public:
     // that says so.
     bool next(file_task& task) {
         if (ended_) return false;
-        while (names_->next(task.name)) {
-            note_directory();
-            if (task.name.empty() && names_->problem().empty()) continue;  // a blank line
-            if (!task.name.empty() && !name_passes(task.name, include_, skip_)) continue;
-            task.problem = names_->problem();
-            return true;
+        std::string problem;
+        try {
+            while (names_->next(task.name)) {
+                note_directory();
+                if (task.name.empty() && !names_->notice().empty()) {
+                    task.notice = names_->notice();
+                    return true;
+                }
+                if (task.name.empty() && names_->problem().empty()) continue;  // a blank line
+                if (!task.name.empty() && !name_passes(task.name, include_, skip_)) continue;
+                task.problem = names_->problem();
+                if (const held_file* held = names_->held(); held && !task.name.empty()) {
+                    task.is_held = true;
+                    task.held = *held;
+                }
+                return true;
+            }
+            problem = names_->problem();
+        } catch (const std::bad_alloc&) {
+            problem = "prob reading names: out of memory";
         }
         ended_ = true;
-        if (names_->problem().empty()) return false;
+        if (problem.empty()) return false;
         task.name.clear();
-        task.problem = names_->problem();
+        task.problem = std::move(problem);
         task.names_failed = true;
         return true;
     }
 
     // The directory a walk is listing, for the status line: a copy, as the names may be taken on
     // another thread than the one that draws the line.
+    const name_source& names() const { return *names_; }
+
     std::string directory() const {
         std::lock_guard<std::mutex> hold(directory_lock_);
         return directory_;
@@ -162,6 +205,16 @@ private:
 
 std::unique_ptr<name_source> open_names(const run_settings& settings) {
     if (settings.input == input_mode::standard_input) return std::make_unique<stdin_names>();
+#ifdef RUNTRAIL_WITH_IMAGES
+    if (settings.input == input_mode::disk_image) {
+        std::string problem;
+        std::unique_ptr<disk_image> image = disk_image::open_file(settings.image_path, problem);
+        const bool prefetch_folder = settings.walk_root.empty();
+        return std::make_unique<image_walk>(std::move(image), settings.image_path, problem,
+                                            prefetch_folder ? image_walk::k_prefetch_folder : settings.walk_root,
+                                            prefetch_folder ? 0 : settings.walk_depth, prefetch_folder);
+    }
+#endif
     if (settings.walk_root.empty()) return nullptr;
     return std::make_unique<directory_walk>(settings.walk_root, settings.walk_depth);
 }
@@ -174,8 +227,8 @@ bool run_inputs(const run_settings& settings, report_writer& writer, report_outp
     if (settings.input == input_mode::single_file) {
         file_task task;
         task.name = settings.file_path;
-        file_worker(written, writer).work(task);
-        emitter.emit(task);
+        file_worker(written, writer, nullptr).work(task);
+        if (!interrupting_signal()) emitter.emit(task);
         emitter.finish();
         return emitter.last_reported();
     }
@@ -185,32 +238,44 @@ bool run_inputs(const run_settings& settings, report_writer& writer, report_outp
     const auto tasks = std::make_shared<task_source>(std::move(names), settings);
     std::string shown_directory;
     if (progress) progress->watch_directory(&shown_directory);
+    // Memory so short that not even a message can be made ends the run, never by an abort.
+    bool out_of_memory = false;
     auto put_out = [&](file_task& task) {
-        shown_directory = tasks->directory();
-        return emitter.emit(task);
+        try {
+            shown_directory = tasks->directory();
+            return emitter.emit(task);
+        } catch (const std::bad_alloc&) {
+            std::fputs("runtrail: out of memory\n", stderr);
+            out_of_memory = true;
+            return false;
+        }
     };
 
     // -threads 1 reads one file after the other on this thread. Every other run, the default on a
     // single processor included, takes the names on a thread of their own, so that names arriving
     // slowly on standard input are reported as they come.
     if (settings.threads == 1) {
-        file_worker worker(written, writer);
-        for (file_task task; tasks->next(task); task = file_task{}) {
+        file_worker worker(written, writer, &tasks->names());
+        for (file_task task; !interrupting_signal() && tasks->next(task); task.clear()) {
             worker.work(task);
+            if (interrupting_signal()) break;  // no report begun after the signal
             if (!put_out(task)) break;  // the first failed write ends the run
         }
     } else {
         parallel_run run;
         run.workers = settings.threads != 0 ? settings.threads : default_worker_count();
         run.next_task = [tasks](file_task& task) { return tasks->next(task); };
-        run.make_worker = [&] { return file_worker(written, writer); };
+        run.make_worker = [&](memory_budget& budget, bool may_wait) {
+            return file_worker(written, writer, &tasks->names(), &budget, may_wait);
+        };
         run.emit = put_out;
         run.idle = [&output] { output.flush(); };
+        run.interrupted = [] { return interrupting_signal() != 0; };
         run_in_parallel(run);
     }
     if (progress) progress->watch_directory(nullptr);  // the names end here
     emitter.finish();
-    return emitter.last_reported();
+    return emitter.last_reported() && !out_of_memory;
 }
 
 }  // namespace runtrail

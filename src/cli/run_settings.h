@@ -11,14 +11,15 @@
 
 namespace runtrail {
 
-enum class input_mode { single_file, standard_input, directory_walk };
+enum class input_mode { single_file, standard_input, directory_walk, disk_image };
 
 struct run_settings {
     report_settings report;
 
     input_mode input = input_mode::single_file;
     std::string file_path;  // single_file: the one name given
-    std::string walk_root;  // directory_walk: -enumdir
+    std::string walk_root;  // directory_walk: -enumdir; disk_image: the folder in each volume, if given
+    std::string image_path;  // disk_image: -image
     uint32_t walk_depth = 0;  // directory_walk: -num_subdirs, levels below the root
     std::vector<filter_entry> include_filters;  // -filter
     std::vector<filter_entry> skip_filters;     // -filter_skip

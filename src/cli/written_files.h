@@ -14,6 +14,11 @@ enum class written_role { none, results_file, diagnostic_log };
 // "the results file", "the diagnostic log".
 const char* role_text(written_role role);
 
+// True when the regular file at `path`, whose identity is `written` (the file a destination opened),
+// begins as a prefetch file does: "MAM\x04" at its start, or "SCCA" at offset 4. Writing there
+// would destroy evidence. It is only read.
+bool holds_prefetch_image(const std::string& path, const file_identity& written);
+
 class written_files {
 public:
     // Identities of the regular files written; nothing for standard output, a pipe or a device.

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <string_view>
 
+#include "ascii_text.h"
 #include "layout.h"
 #include "utf16_string.h"
 
@@ -27,9 +28,9 @@ bool contains_units(byte_span text, byte_span name) {
 }  // namespace
 
 bool read_filename_strings(byte_span image, const prefetch_header& header, prefetch_record& record,
-                           byte_span& target_units) {
+                           std::vector<byte_span>& module_units) {
     record.target_path.clear();
-    target_units = {};
+    module_units.clear();
     const uint64_t length = image.size();
     const uint64_t offset = header.filename_strings_offset;
     if (offset > length) return false;
@@ -53,9 +54,9 @@ bool read_filename_strings(byte_span image, const prefetch_header& header, prefe
         if (!run.terminated) break;  // units after the last terminator are not a string
         ++used;
         const byte_span units = in.span(pos, 2 * run.units);
+        module_units.push_back(units);
         if (searching && contains_units(units, header.exe_name_units)) {
             record.target_path = text;
-            target_units = units;
             searching = false;
         }
         if (used >= string_count) break;
@@ -63,6 +64,17 @@ bool read_filename_strings(byte_span image, const prefetch_header& header, prefe
     }
     record.modules.resize(used);
     return true;
+}
+
+bool is_program_file_name(std::string_view path, std::string_view exe_name) {
+    if (exe_name.empty()) return false;
+    const size_t slash = path.rfind('\\');
+    const std::string_view name = slash == std::string_view::npos ? path : path.substr(slash + 1);
+    if (equals_ignore_case(name, exe_name)) return true;
+    const auto characters = std::count_if(exe_name.begin(), exe_name.end(),
+                                          [](char c) { return (static_cast<unsigned char>(c) & 0xC0) != 0x80; });
+    return characters == pl::k_cut_exe_name_characters && name.size() > exe_name.size() &&
+           equals_ignore_case(name.substr(0, exe_name.size()), exe_name);
 }
 
 }  // namespace runtrail

@@ -1,7 +1,7 @@
 // On-disk layout of a prefetch image ("SCCA" file), per format version, as data.
 // All values are little-endian; offsets count from the start of the (decompressed) image.
-// The readers (header.cpp, run_information.cpp, filename_strings.cpp, volume_info.cpp) take every
-// offset from here.
+// The readers (header.cpp, run_information.cpp, filename_strings.cpp, file_metrics.cpp,
+// volume_info.cpp) take every offset from here.
 #pragma once
 
 #include <cstddef>
@@ -24,6 +24,9 @@ constexpr uint32_t filename_strings_size = 0x68;    // u32: byte size of the str
 constexpr uint32_t volumes_offset = 0x6C;           // u32: volume information section
 }  // namespace header
 
+// Windows writes at most this many characters of a longer executable name into the name field.
+constexpr long k_cut_exe_name_characters = 29;
+
 constexpr uint32_t k_signature_scca = 0x41434353;  // "SCCA" read as a little-endian u32
 // Smallest image accepted: the header and the file information of every version fit in it.
 constexpr size_t k_min_image_size = 228;
@@ -31,9 +34,37 @@ constexpr size_t k_min_image_size = 228;
 constexpr uint32_t k_min_recorded_file_size = 227;
 
 // ---- Metrics array ----
-// Not decoded: only its entry count is used, as the number of filename strings. Its smallest
-// entry (version 17) is 20 bytes; later versions use 32.
+// One entry per loaded file, in the order of the filename strings: timings, where the file's name
+// lies in the filename strings block, and from version 23 on the file's 64-bit NTFS file
+// reference (see ntfs_file_reference).
+constexpr uint32_t k_no_file_reference = 0xFFFFFFFF;  // file_reference of a version without one
+
+struct metrics_entry_layout {
+    uint32_t version;
+    uint32_t size;             // bytes per entry
+    uint32_t filename_offset;  // u32: bytes from the start of the filename strings block
+    uint32_t file_reference;   // u64, or k_no_file_reference
+};
+
+constexpr metrics_entry_layout k_metrics_entry_layouts[] = {
+    {17, 20, 0x08, k_no_file_reference},
+    {23, 32, 0x0C, 0x18},
+    {26, 32, 0x0C, 0x18},
+    {30, 32, 0x0C, 0x18},
+    {31, 32, 0x0C, 0x18},
+};
+
+// The entry layout of a version; nullptr for a version whose entries are not known.
+constexpr const metrics_entry_layout* metrics_entry_layout_of(uint32_t version) {
+    for (const metrics_entry_layout& l : k_metrics_entry_layouts)
+        if (l.version == version) return &l;
+    return nullptr;
+}
+
+// The smallest entry of any version: the entry count can never exceed the image size over this,
+// which caps the number of filename strings read.
 constexpr uint64_t k_min_metrics_entry_size = 20;
+static_assert(k_metrics_entry_layouts[0].size == k_min_metrics_entry_size);
 
 // ---- File information: run count and run times ----
 // Versions 26 and later keep eight run-time slots (FILETIME); slot 1 is normally the latest,

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "ascii_text.h"
+#include "filename_strings.h"
 #include "layout.h"
 
 namespace runtrail {
@@ -105,6 +106,18 @@ path_hash_check check_path_hash(uint32_t version, uint32_t header_hash, byte_spa
         check.outcome = path_hash_outcome::matches;
         check.device_path = std::string(k_device_prefix) + std::to_string(n);
         break;
+    }
+    return check;
+}
+
+path_hash_check check_program_path_hash(uint32_t version, uint32_t header_hash, std::string_view exe_name,
+                                        const std::vector<std::string>& modules,
+                                        const std::vector<byte_span>& module_units) {
+    path_hash_check check;
+    for (size_t i = 0; i < modules.size() && i < module_units.size(); ++i) {
+        if (!is_program_file_name(modules[i], exe_name)) continue;
+        check = check_path_hash(version, header_hash, module_units[i]);
+        if (check.outcome != path_hash_outcome::differs) break;
     }
     return check;
 }

@@ -6,7 +6,9 @@
 
 #include <cstdint>
 #include <optional>
+#include <string>
 #include <string_view>
+#include <vector>
 
 #include "byte_reader.h"
 #include "prefetch_record.h"
@@ -17,6 +19,13 @@ namespace runtrail {
 // rule of `version`. A "\VOLUME{...}\rest" path of Windows 10 and 11 is tried as
 // "\DEVICE\HARDDISKVOLUMEn\rest" for n = 1 to 32; the first n that gives the hash names the device.
 path_hash_check check_path_hash(uint32_t version, uint32_t header_hash, byte_span path_units);
+
+// The same check of the program's own path: the modules (UTF-8, with their stored units) whose
+// file name is the executable's. When several are, the first that gives the hash is the program's;
+// no_path when none is (a "...\EN-US\PROGRAM.EXE.MUI" is not the program).
+path_hash_check check_program_path_hash(uint32_t version, uint32_t header_hash, std::string_view exe_name,
+                                        const std::vector<std::string>& modules,
+                                        const std::vector<byte_span>& module_units);
 
 // The hash in a prefetch file's name: the eight hex digits (either case) between the last '-'
 // and a final ".pf" (either case). Nothing when the name does not end that way.

@@ -1,6 +1,7 @@
 // Top-level parse of a prefetch image: the header, then each section in turn.
 #include "prefetch_parser.h"
 
+#include "file_metrics.h"
 #include "filename_strings.h"
 #include "header.h"
 #include "layout.h"
@@ -19,15 +20,18 @@ const char* version_label(uint32_t version) { return pl::traits_of(version).labe
 bool parse_prefetch_image(byte_span image, prefetch_record& record) {
     const std::optional<prefetch_header> header = read_header(image);
     if (!header) return false;
-    byte_span target_units;
-    if (!read_filename_strings(image, *header, record, target_units)) return false;
+    // Where each module lies in the image, for the sections that refer to the strings.
+    std::vector<byte_span> module_units;
+    if (!read_filename_strings(image, *header, record, module_units)) return false;
+    read_file_references(image, *header, module_units, record.module_references);
     if (!read_volumes(image, *header, record.volumes)) return false;
     read_run_information(image, *header, record);
     record.version = header->version;
     record.prefetch_hash = header->prefetch_hash;
     record.exe_name = header->exe_name;
     if (record.target_path.empty()) record.target_path = "unk";
-    record.path_check = check_path_hash(header->version, header->prefetch_hash, target_units);
+    record.path_check = check_program_path_hash(header->version, header->prefetch_hash, header->exe_name,
+                                                record.modules, module_units);
     return true;
 }
 

@@ -17,6 +17,8 @@ constexpr size_t k_module_list_width = 10;
 constexpr size_t k_account_width = 9;
 constexpr size_t k_hash_width = 13;          // "prefetch hash"
 constexpr size_t k_hash_verdict_width = 47;  // "name and path match on \DEVICE\HARDDISKVOLUME32"
+constexpr size_t k_mft_entry_width = 9;
+constexpr size_t k_deleted_width = 7;
 
 constexpr const char* k_list_joiner = "; ";
 
@@ -104,6 +106,18 @@ void csv_report::start(const file_facts& first, std::string& out) {
         add_column("prefetch hash", k_hash_width);
         add_column("hash check", k_hash_verdict_width);
     }
+    // A run over a disk image has what only the volume keeps, in columns of its own at the end.
+    image_columns_ = first.from_image;
+    if (image_columns_) {
+        if (settings_.pair_datetime) {
+            add_column("created date [UTC]", d + t + 1);
+        } else {
+            add_column("crdate", d);
+            add_column("time-UTC", t, true);
+        }
+        add_column("mft entry", k_mft_entry_width);
+        add_column("deleted", k_deleted_width);
+    }
 
     std::string line;
     for (size_t i = 0; i < columns_.size(); ++i) {
@@ -178,6 +192,11 @@ void csv_report::render(const file_facts& file, const prefetch_record& record, s
     if (settings_.hash_check) {
         text_cell(upper_hex_text(record.prefetch_hash));
         text_cell(hash_verdict(file.name, record));
+    }
+    if (image_columns_) {
+        time_cell(file.created);
+        number_cell(file.mft_entry);
+        text_cell(file.deleted ? "yes" : "no");
     }
     out += '\n';
 }

@@ -26,6 +26,7 @@ private:
 
     field_guard guard_;
     std::vector<column> columns_;
+    bool image_columns_ = false;  // the creation time, MFT entry and deleted state of files from a disk image
 };
 
 }  // namespace runtrail

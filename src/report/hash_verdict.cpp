@@ -30,9 +30,9 @@ void add_path_hash_members(json_object& object, const path_hash_check& check) {
     else
         object.null("path_hash_match");
     if (check.device_path.empty())
-        object.null("device_path");
+        object.null("path_hash_device");
     else
-        object.text("device_path", check.device_path);
+        object.text("path_hash_device", check.device_path);
 }
 
 }  // namespace runtrail

@@ -7,7 +7,7 @@
 //   "path differs: NAME.EXE hashes its command line"   the path does not give the hash, as expected
 //                                     of this hosting program
 //   "path differs"                    the path does not give the hash
-//   "no path to check"                no module holds the executable's name
+//   "no path to check"                no module's file name is the executable's name
 //   "no hash rule for this version"   a format version whose hash rule is not known
 // The name is checked first: a renamed copy is reported as renamed whatever its path says.
 #pragma once
@@ -22,8 +22,8 @@ namespace runtrail {
 std::string hash_verdict(const std::string& file_name, const prefetch_record& record);
 
 // The path check as both JSON forms carry it: "path_hash_match" (true or false; null when there is
-// no path, or no known hash rule for the version) and "device_path" (the device a \VOLUME path
-// hashed through, else null).
+// no path, or no known hash rule for the version) and "path_hash_device" (the device a \VOLUME
+// path hashed through, else null; named apart from the volumes' own "device_path").
 void add_path_hash_members(json_object& object, const path_hash_check& check);
 
 }  // namespace runtrail

@@ -276,7 +276,10 @@ const std::string_view k_page_script = R"page(
       return timeText(ms) + (ms === f.d.l ? '  last run' : '');
     });
     filterableList('Run times', runs, details);
-    filterableList('Modules', f.d.m.map(nameOf), details);
+    filterableList('Modules', f.d.m.map(function (n, i) {
+      var reference = f.d.f ? f.d.f[i] : 0;
+      return nameOf(n) + (reference ? '  [MFT entry-sequence ' + reference + ']' : '');
+    }), details);
     var volumes = f.d.v.map(function (v) {
       return v.p + '  serial ' + v.s + (v.c === null ? '' : '  created ' + timeText(v.c));
     });

@@ -183,7 +183,21 @@ void html_report::render(const file_facts& file, const prefetch_record& record, 
         out += '\n';
     }
     out += k_json_line;
-    out += "],\"v\":[";
+    out += ']';
+    // The modules' NTFS file references ("entry-sequence", 0 for none), when the file stores any.
+    const auto& references = record.module_references;
+    if (std::any_of(references.begin(), references.end(), [](const ntfs_file_reference& r) { return r.value != 0; })) {
+        out += ",\"f\":[";
+        for (size_t i = 0; i < record.modules.size(); ++i) {
+            if (i) out += ',';
+            const ntfs_file_reference reference = i < references.size() ? references[i] : ntfs_file_reference{};
+            out += reference.value == 0 ? std::string("0")
+                                        : '"' + std::to_string(reference.mft_entry()) + '-' +
+                                              std::to_string(reference.sequence()) + '"';
+        }
+        out += ']';
+    }
+    out += ",\"v\":[";
     for (size_t v = 0; v < record.volumes.size(); ++v) {
         const volume_record& volume = record.volumes[v];
         if (v) out += ',';

@@ -4,7 +4,7 @@
 //   start:   the head (style, Content-Security-Policy that admits only the page's own inline style
 //            and script by their hashes), the heading, the table's header;
 //   a file:  its table row (plain HTML), then a <script type="application/json"> data block (never
-//            run) with its run times, modules and directories. Module and directory names are
+//            run) with its run times, modules (with their NTFS file references) and directories. Module and directory names are
 //            shared across files: each new name goes out once, in a block of its own before the
 //            first file that uses it, and files refer to names by number;
 //   finish:  the counts and the span of run times, the static timeline picture, the script.

@@ -46,8 +46,9 @@ void append_json_string(std::string& out, std::string_view text) {
         if (length == 0) {
             out += k_replacement_character_utf8;
             ++i;
-        } else if (code_point == 0x2028 || code_point == 0x2029) {
-            // LINE SEPARATOR and PARAGRAPH SEPARATOR end lines for some readers.
+        } else if ((code_point >= 0x80 && code_point <= 0x9F) || code_point == 0x2028 || code_point == 0x2029) {
+            // C1 codes (CSI, OSC) would drive the terminal of whoever prints the value; LINE
+            // SEPARATOR and PARAGRAPH SEPARATOR end lines for some readers.
             append_unicode_escape(out, code_point);
             i += length;
         } else {

@@ -9,8 +9,9 @@
 namespace runtrail {
 
 // Appends `text` as a JSON string (with its quotes). Invalid UTF-8 is replaced by U+FFFD; quote and
-// backslash are escaped; control characters (and DEL, U+2028, U+2029, which some readers take as
-// line ends) are written as \uXXXX, so the result is always one line.
+// backslash are escaped; control characters (C0, DEL and the C1 codes U+0080 to U+009F, which a
+// terminal obeys when a reader prints the value) and U+2028, U+2029 (which some readers take as line
+// ends) are written as \uXXXX, so the result is always one line and safe to print.
 void append_json_string(std::string& out, std::string_view text);
 
 // Writes the members of one object: each call appends `"name":value`, with the commas between;

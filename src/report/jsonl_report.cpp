@@ -31,6 +31,11 @@ void jsonl_report::render(const file_facts& file, const prefetch_record& record,
         append_json_time(object.key("modified"), file.modified);
         append_json_time(object.key("accessed"), file.accessed);
         append_json_time(object.key("changed"), file.changed);
+        if (file.from_image) {
+            append_json_time(object.key("created"), file.created);
+            object.number("mft_entry", file.mft_entry);
+            object.boolean("deleted", file.deleted);
+        }
         object.number("version", record.version);
         object.text("version_label", version_label(record.version));
         object.text("exe_name", record.exe_name);
@@ -39,6 +44,21 @@ void jsonl_report::render(const file_facts& file, const prefetch_record& record,
         append_json_time(object.key("last_run"), record.last_run);
         object.array("previous_runs", record.earlier_runs, append_json_time);
         object.array("modules", record.modules, append_json_string);
+        // One per module, in the same order: {"mft_entry":N,"mft_sequence":N}, or null.
+        object.key("module_references") += '[';
+        for (size_t i = 0; i < record.modules.size(); ++i) {
+            if (i > 0) out += ',';
+            const ntfs_file_reference reference =
+                i < record.module_references.size() ? record.module_references[i] : ntfs_file_reference{};
+            if (reference.value == 0) {
+                out += "null";
+                continue;
+            }
+            json_object entry(out);
+            entry.number("mft_entry", reference.mft_entry());
+            entry.number("mft_sequence", reference.sequence());
+        }
+        out += ']';
         object.array("volumes", record.volumes, [](std::string& line, const volume_record& v) {
             json_object volume(line);
             volume.text("device_path", v.device_path);

@@ -81,6 +81,7 @@ void l2t_report::render(const file_facts& file, const prefetch_record& record, s
         }
         notes += "]";
     }
+    if (file.deleted) notes += " [deleted file, MFT entry " + std::to_string(file.mft_entry) + "]";
     std::string volumes;
     for (size_t i = 0; i < record.volumes.size(); ++i) {
         const volume_record& v = record.volumes[i];
@@ -91,7 +92,8 @@ void l2t_report::render(const file_facts& file, const prefetch_record& record, s
     // The fields from "user" on do not depend on the line.
     const std::string user_host = field(settings_.user_name) + sep + field(settings_.host_name) + sep;
     const std::string event = field(file.name + " [" + record.exe_name + " executed]");
-    const std::string after_desc = sep + k_version + sep + field(file.path) + sep + sep;
+    const std::string inode = file.from_image ? std::to_string(file.mft_entry) : std::string();
+    const std::string after_desc = sep + k_version + sep + field(file.path) + sep + inode + sep;
     const std::string format = field(after_last_backslash(settings_.program_name) + " (kelvane)");
     const std::string leading = field(k_timezone);
     const std::string source = field(k_source);
@@ -114,7 +116,8 @@ void l2t_report::render(const file_facts& file, const prefetch_record& record, s
     };
 
     macb_times main;
-    main.times = {file.modified, file.accessed, record.last_run, record.run_count == 1 ? record.last_run : file.changed};
+    main.times = {file.modified, file.accessed, record.last_run,
+                  file.from_image ? file.created : record.run_count == 1 ? record.last_run : file.changed};
     main.labels = k_main_labels;
     write_lines(main, event + sep + field(module_list(record, settings_.verbose)) + after_desc + field(notes) + sep +
                           format + sep + field(volumes));

@@ -29,6 +29,12 @@ void text_report::render(const file_facts& file, const prefetch_record& record, 
     out += "modified:       " + times.text_whole_seconds(file.modified) + "\n";
     out += "accessed:       " + times.text_whole_seconds(file.accessed) + "\n";
     out += "stats changed   " + times.text_whole_seconds(file.changed) + "\n";
+    if (file.from_image) {
+        // What only the volume keeps: the file's creation (near the program's first run) and its MFT entry.
+        out += "created:        " + times.text_whole_seconds(file.created) + "\n";
+        out += "MFT entry:      " + std::to_string(file.mft_entry) + "\n";
+        if (file.deleted) out += "deleted:        yes\n";
+    }
     out += "\n";
     out += "target file:    " + one_line(record.exe_name) + ", run " + std::to_string(record.run_count) + " times\n";
     out += "Last run:       " + times.text(record.last_run) + "\n";

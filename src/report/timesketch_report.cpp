@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <optional>
 
-#include "ascii_text.h"
+#include "filename_strings.h"
 #include "filetime.h"
 #include "hash_verdict.h"
 #include "json_text.h"
@@ -19,36 +19,59 @@ constexpr const char* k_last_run_description = "Last Time Executed";
 constexpr const char* k_earlier_run_description = "Previous Last Time Executed";
 constexpr const char* k_volume_creation_description = "Creation Time";
 constexpr uint64_t k_ticks_per_microsecond = 10;
-// Windows keeps at most this many characters of a longer executable name in the header.
-constexpr size_t k_cut_exe_name_length = 29;
 
 struct event_time {
     std::string datetime;  // "2016-01-11T22:08:20.985330+00:00"
     int64_t timestamp;     // microseconds since 1970 (negative before)
 };
 
+// The time of a valid FILETIME to the nearest microsecond (half a microsecond up), as plaso gives
+// it, so that one search finds the same instant in both timelines. Nothing for a time that is not
+// valid; rounding may carry a valid time into the next second, day or year.
 std::optional<event_time> event_time_of(uint64_t filetime) {
-    const std::optional<utc_time> t = printable_time(filetime);
-    if (!t) return std::nullopt;
+    if (!printable_time(filetime)) return std::nullopt;
+    const uint64_t microseconds = (filetime + k_ticks_per_microsecond / 2) / k_ticks_per_microsecond;
+    const utc_time t = calendar_time(microseconds * k_ticks_per_microsecond);
     char text[48];
-    std::snprintf(text, sizeof text, "%04d-%02u-%02uT%02u:%02u:%02u.%06u+00:00", t->year, t->month, t->day, t->hour,
-                  t->minute, t->second, static_cast<unsigned>(t->ticks / k_ticks_per_microsecond));
+    std::snprintf(text, sizeof text, "%04d-%02u-%02uT%02u:%02u:%02u.%06u+00:00", t.year, t.month, t.day, t.hour,
+                  t.minute, t.second, static_cast<unsigned>(t.ticks / k_ticks_per_microsecond));
     constexpr auto k_epoch_microseconds = static_cast<int64_t>(k_filetime_of_unix_epoch / k_ticks_per_microsecond);
-    return event_time{text, static_cast<int64_t>(filetime / k_ticks_per_microsecond) - k_epoch_microseconds};
+    return event_time{text, static_cast<int64_t>(microseconds) - k_epoch_microseconds};
 }
 
-// The mapped files whose file name is the executable's: equal to it, or starting with it when the
-// header holds a cut name.
+// plaso's path hints: for each volume in turn, each module on it whose file name is the
+// executable's, without the volume's device path ("\WINDOWS\SYSTEM32\CMD.EXE").
 std::vector<std::string> path_hints_of(const prefetch_record& record) {
     std::vector<std::string> hints;
-    const std::string exe = lower_ascii(record.exe_name);
-    if (exe.empty()) return hints;
-    for (const std::string& path : record.modules) {
-        const size_t slash = path.rfind('\\');
-        const std::string name = lower_ascii(slash == std::string::npos ? path : path.substr(slash + 1));
-        if (name == exe || (exe.size() >= k_cut_exe_name_length && name.starts_with(exe))) hints.push_back(path);
-    }
+    for (const volume_record& volume : record.volumes)
+        for (const std::string& path : record.modules)
+            if (path.starts_with(volume.device_path) && path.size() > volume.device_path.size() &&
+                path[volume.device_path.size()] == '\\' && is_program_file_name(path, record.exe_name))
+                hints.push_back(path.substr(volume.device_path.size()));
     return hints;
+}
+
+// The mapped files as plaso writes them, as a JSON array: each module that is not empty, with
+// " [entry-sequence]" when its file reference is not 0.
+void append_mapped_files(std::string& out, const prefetch_record& record) {
+    out += '[';
+    bool first = true;
+    std::string file;
+    for (size_t i = 0; i < record.modules.size(); ++i) {
+        if (record.modules[i].empty()) continue;
+        if (!first) out += ',';
+        first = false;
+        const ntfs_file_reference reference =
+            i < record.module_references.size() ? record.module_references[i] : ntfs_file_reference{};
+        if (reference.value == 0) {
+            append_json_string(out, record.modules[i]);
+            continue;
+        }
+        file = record.modules[i];
+        file += " [" + std::to_string(reference.mft_entry()) + "-" + std::to_string(reference.sequence()) + "]";
+        append_json_string(out, file);
+    }
+    out += ']';
 }
 
 std::string joined(const std::vector<std::string>& items, const char* joiner) {
@@ -57,11 +80,12 @@ std::string joined(const std::vector<std::string>& items, const char* joiner) {
     return out;
 }
 
-// "Prefetch [CALC.EXE] was executed - run count 2 path hints: ... hash: 0x3FBEF7FD volume: 1
-// [serial number: 0x8C9F49EC, device path: \VOLUME{...}]", as plaso words it.
+// "Prefetch [CALC.EXE] was executed - run count 2 path hints: \WINDOWS\SYSTEM32\CALC.EXE hash:
+// 0x3FBEF7FD volume: 1 [serial number: 0x8C9F49EC, device path: \VOLUME{...}]", as plaso words it.
 std::string run_message(const prefetch_record& record, const std::vector<std::string>& hints) {
     std::string message = "Prefetch [" + record.exe_name + "] was executed - run count " +
-                          std::to_string(record.run_count) + " path hints: " + joined(hints, ", ") +
+                          std::to_string(record.run_count) +
+                          " path hints: " + (hints.empty() ? std::string("[]") : joined(hints, "; ")) +
                           " hash: 0x" + upper_hex_text(record.prefetch_hash);
     for (size_t i = 0; i < record.volumes.size(); ++i) {
         const volume_record& v = record.volumes[i];
@@ -81,7 +105,8 @@ void append_when(json_object& event, const event_time& when, const char* descrip
 
 void timesketch_report::render(const file_facts& file, const prefetch_record& record, std::string& out) const {
     const std::vector<std::string> hints = path_hints_of(record);
-    const std::string message = run_message(record, hints);
+    std::string message = run_message(record, hints);
+    if (file.deleted) message += " (deleted prefetch file, MFT entry " + std::to_string(file.mft_entry) + ")";
     std::vector<std::string> device_paths;
     std::vector<uint32_t> serials;
     for (const volume_record& v : record.volumes) {
@@ -90,6 +115,10 @@ void timesketch_report::render(const file_facts& file, const prefetch_record& re
     }
     auto append_source = [&](json_object& event) {
         event.text("filename", file.path);
+        if (file.from_image) {
+            event.number("mft_entry", file.mft_entry);
+            event.boolean("deleted", file.deleted);
+        }
         if (!settings_.host_name.empty()) event.text("hostname", settings_.host_name);
     };
     auto append_run_event = [&](const event_time& when, const char* description) {
@@ -102,7 +131,7 @@ void timesketch_report::render(const file_facts& file, const prefetch_record& re
             event.number("run_count", record.run_count);
             event.array("path_hints", hints, append_json_string);
             event.number("prefetch_hash", record.prefetch_hash);
-            event.array("mapped_files", record.modules, append_json_string);
+            append_mapped_files(event.key("mapped_files"), record);
             event.number("number_of_volumes", record.volumes.size());
             event.array("volume_device_paths", device_paths, append_json_string);
             event.array("volume_serial_numbers", serials,
@@ -136,6 +165,7 @@ void timesketch_report::render(const file_facts& file, const prefetch_record& re
             event.text("data_type", k_volume_creation_data_type);
             event.text("device_path", v.device_path);
             event.number("serial_number", v.serial);
+            event.text("origin", file.name);
             append_source(event);
         }
         out += '\n';

@@ -69,7 +69,7 @@ bool read_all(int fd, uint8_t* destination, uint64_t count, uint64_t& got) {
 }  // namespace
 
 bool read_file(const std::string& path, uint64_t cap, std::vector<uint8_t>& buffer, size_t& length,
-               file_stats& stats) {
+               file_stats& stats, const std::function<bool(uint64_t)>& may_read) {
     length = 0;
     stats = file_stats{};
     if (path.empty() || cap == 0) return false;
@@ -79,6 +79,7 @@ bool read_file(const std::string& path, uint64_t cap, std::vector<uint8_t>& buff
     if (::fstat(file.get(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_size <= 0) return false;
 
     const uint64_t amount = std::min(static_cast<uint64_t>(st.st_size), cap);
+    if (may_read && !may_read(amount)) return false;
     if (buffer.size() < amount) buffer.resize(static_cast<size_t>(amount));
     uint64_t got = 0;
     if (!read_all(file.get(), buffer.data(), amount, got) || got == 0) return false;

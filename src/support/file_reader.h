@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -24,9 +25,10 @@ struct file_stats {
 // buffer[0, length). The buffer only grows, so a run over many files allocates for the largest
 // one alone. `stats` are taken from the file that was read, after the read. Fails (length 0) for
 // an empty path, a file that cannot be opened, anything but a regular file (directory, device,
-// FIFO, socket), an empty file, or a read error.
+// FIFO, socket), an empty file, or a read error. When given, `may_read` is asked with the number of
+// bytes to be read before the buffer grows for them; false leaves the file unread.
 bool read_file(const std::string& path, uint64_t cap, std::vector<uint8_t>& buffer, size_t& length,
-               file_stats& stats);
+               file_stats& stats, const std::function<bool(uint64_t)>& may_read = {});
 
 // The identity of the file read_file would read for `path` (the same trailing separators ignored);
 // nothing when it is not a regular file.

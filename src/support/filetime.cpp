@@ -30,10 +30,15 @@ std::optional<utc_time> printable_time(uint64_t filetime) {
     if (filetime == 0 || (filetime & k_bit63) != 0) return std::nullopt;
     if (filetime >= k_filetime_of_unix_epoch && filetime - k_filetime_of_unix_epoch < k_ticks_per_second)
         return std::nullopt;
+    const utc_time t = calendar_time(filetime);
+    if (t.year < k_first_printable_year || t.year > k_last_printable_year) return std::nullopt;
+    return t;
+}
+
+utc_time calendar_time(uint64_t filetime) {
     const auto seconds = static_cast<int64_t>(filetime / k_ticks_per_second);
     utc_time t;
     civil_from_days(seconds / k_seconds_per_day - k_days_1601_to_1970, t.year, t.month, t.day);
-    if (t.year < k_first_printable_year || t.year > k_last_printable_year) return std::nullopt;
     const auto second_of_day = static_cast<uint32_t>(seconds % k_seconds_per_day);
     t.hour = second_of_day / 3600;
     t.minute = second_of_day / 60 % 60;

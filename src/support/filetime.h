@@ -26,6 +26,9 @@ struct utc_time {
 // else is no time at all, never a made-up date.
 std::optional<utc_time> printable_time(uint64_t filetime);
 
+// The calendar fields of any FILETIME, printable or not.
+utc_time calendar_time(uint64_t filetime);
+
 // Seconds since 1970 (signed: times before 1970 and after 2038 keep their value) to a FILETIME;
 // 0 when the result would fall before 1601 or beyond the 64-bit range.
 uint64_t unix_to_filetime(int64_t seconds, uint32_t nanoseconds = 0);

@@ -1,0 +1,312 @@
+// -image over the disk images of tests/data/images: every image form, the NTFS facts against the
+// known answers read with istat and fls, deleted files, volumes passed over, images that cannot
+// be opened, and the run's bytes whatever the thread count.
+#include <sys/resource.h>
+
+#include <map>
+#include <regex>
+#include <sstream>
+
+#include "test_support.h"
+
+namespace runtrail::test {
+namespace {
+
+#ifdef RUNTRAIL_WITH_IMAGES
+
+const std::string k_images = data_path("images");
+
+// The images, decompressed once into a folder of their own (the split forms find their other
+// pieces by name).
+class Image : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        if (!fs::exists(k_images + "/answers.tsv")) return;
+        folder_ = new scratch_dir;
+        for (const auto& e : fs::directory_iterator(k_images)) {
+            if (e.path().extension() != ".xz") continue;
+            const std::string target = *folder_ / e.path().stem().string();
+            const std::string command = "xz -dc '" + e.path().string() + "' > '" + target + "' 2>/dev/null";
+            if (std::system(command.c_str()) != 0) {
+                delete folder_;
+                folder_ = nullptr;
+                return;
+            }
+        }
+    }
+    static void TearDownTestSuite() {
+        delete folder_;
+        folder_ = nullptr;
+    }
+    void SetUp() override {
+        if (!folder_) GTEST_SKIP() << "tests/data/images or xz missing: the disk image tests do not run";
+    }
+    static std::string image(const std::string& name) { return *folder_ / name; }
+    // The program's output goes through files in the images' folder, which no other test shares.
+    static tool_result run(const std::vector<std::string>& args) { return run_tool(args, "", folder_->path); }
+
+    static scratch_dir* folder_;
+};
+scratch_dir* Image::folder_ = nullptr;
+
+std::vector<std::string> lines_of(const std::string& text) {
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    return lines;
+}
+
+// A member's value as written ("…" with its quotes, a number, true), or "" when absent.
+std::string member(const std::string& object, const std::string& key) {
+    const std::regex pattern("\"" + key + "\":(\"[^\"]*\"|[^,}]*)");
+    std::smatch m;
+    return std::regex_search(object, m, pattern) ? m[1].str() : std::string();
+}
+
+// The object without what differs between a file in an image and the same file on disk.
+std::string without_place_and_times(std::string object) {
+    for (const char* key : {"file_path", "modified", "accessed", "changed", "created", "mft_entry", "deleted"})
+        object = std::regex_replace(object, std::regex(std::string("\"") + key + "\":(\"[^\"]*\"|[^,}]*),"), "");
+    return object;
+}
+
+// answers.tsv, by path in the volume: its columns by name.
+std::map<std::string, std::map<std::string, std::string>> known_answers() {
+    std::map<std::string, std::map<std::string, std::string>> answers;
+    const std::vector<std::string> rows = lines_of(read_text(k_images + "/answers.tsv"));
+    std::vector<std::string> names;
+    for (size_t r = 0; r < rows.size(); ++r) {
+        std::vector<std::string> cells;
+        std::istringstream in(rows[r]);
+        for (std::string cell; std::getline(in, cell, '\t');) cells.push_back(cell);
+        if (r == 0) {
+            names = cells;
+            continue;
+        }
+        for (size_t c = 0; c < cells.size() && c < names.size(); ++c) answers[cells[0]][names[c]] = cells[c];
+    }
+    return answers;
+}
+
+TEST_F(Image, EveryImageFormGivesTheSameRecordsAsTheBareVolume) {
+    const tool_result bare = run({"-image", image("ntfs-volume.img"), "-jsonl", "-quiet"});
+    ASSERT_EQ(count_of(bare.out, "\n"), 13u) << bare.err;
+    // The names differ only in the image and the volume: IMAGE:pN:/path.
+    auto placeless = [](const std::string& out) { return std::regex_replace(out, std::regex("\"file_path\":\"[^:]*:p[0-9]+:"), ""); };
+    for (const char* form : {"mbr-disk.img", "gpt-disk.img", "mbr-disk.E01", "mbr-disk.vmdk", "mbr-disk.vhd", "mbr-disk.001"}) {
+        const tool_result r = run({"-image", image(form), "-jsonl", "-quiet"});
+        EXPECT_EQ(r.status, bare.status) << form;
+        EXPECT_EQ(placeless(r.out), placeless(bare.out)) << form;
+    }
+}
+
+TEST_F(Image, NtfsTimesEntriesAndDeletedStateAreTheKnownAnswers) {
+    const tool_result r = run({"-image", image("mbr-disk.E01"), "-jsonl", "-quiet"});
+    const auto answers = known_answers();
+    size_t checked = 0;
+    for (const std::string& object : lines_of(r.out)) {
+        const std::string path = member(object, "file_path");
+        const std::string prefix = "\"" + image("mbr-disk.E01") + ":p2:";
+        ASSERT_EQ(path.rfind(prefix, 0), 0u) << path;
+        const auto known = answers.find(path.substr(prefix.size(), path.size() - prefix.size() - 1));
+        ASSERT_NE(known, answers.end()) << path;
+        const auto& a = known->second;
+        SCOPED_TRACE(a.at("path"));
+        EXPECT_EQ(member(object, "mft_entry"), a.at("mft_entry"));
+        EXPECT_EQ(member(object, "deleted"), a.at("state") == "deleted" ? "true" : "false");
+        EXPECT_EQ(member(object, "file_size"), a.at("size"));
+        EXPECT_EQ(member(object, "created"), "\"" + a.at("created") + "\"");
+        EXPECT_EQ(member(object, "modified"), "\"" + a.at("modified") + "\"");
+        EXPECT_EQ(member(object, "accessed"), "\"" + a.at("accessed") + "\"");
+        EXPECT_EQ(member(object, "changed"), "\"" + a.at("mft_changed") + "\"");
+        ++checked;
+    }
+    // Every file of the Prefetch folder but the overwritten one.
+    EXPECT_EQ(checked, 13u);
+}
+
+TEST_F(Image, ReportsEqualThoseOfTheSameFilesReadFromTestData) {
+    const tool_result r = run({"-image", image("ntfs-volume.img"), "-jsonl", "-quiet"});
+    const auto answers = known_answers();
+    for (const std::string& object : lines_of(r.out)) {
+        const std::string path = member(object, "file_path");
+        const std::string in_volume = path.substr(path.find(":p0:") + 4, path.size() - path.find(":p0:") - 5);
+        const tool_result original = run({data_path(answers.at(in_volume).at("source")), "-jsonl"});
+        EXPECT_EQ(without_place_and_times(object) + "\n", without_place_and_times(original.out)) << in_volume;
+    }
+}
+
+TEST_F(Image, DeletedFilesAreMarkedAndTheOverwrittenOneIsSkippedAndCounted) {
+    const std::string disk = image("mbr-disk.img");
+    const tool_result text = run({"-image", disk, "-filter", "*CHROME*"});
+    EXPECT_NE(text.out.find("Analyzing file: " + disk + ":p2:/Windows/Prefetch/CHROME.EXE-B3BA7868.pf\n"),
+              std::string::npos);
+    EXPECT_NE(text.out.find("created:        2019-09-09 09:09:09\nMFT entry:      81\ndeleted:        yes\n"),
+              std::string::npos)
+        << text.out;
+    EXPECT_EQ(text.status, 0);
+
+    const tool_result csv = run({"-image", disk, "-csv"});
+    const std::vector<std::string> rows = lines_of(csv.out);
+    ASSERT_GE(rows.size(), 3u);
+    EXPECT_NE(rows[2].find(",crdate, time-UTC,mft entry,deleted"), std::string::npos) << rows[2];
+    EXPECT_EQ(count_of(csv.out, ",yes\n"), 1u);
+    EXPECT_NE(csv.out.find("CHROME.EXE-B3BA7868.pf,"), std::string::npos);
+    EXPECT_NE(csv.err.find("prob parsing file " + disk + ":p2:/Windows/Prefetch/CALC.EXE-77FDF17F.pf (deleted, MFT entry 82)\n"),
+              std::string::npos)
+        << csv.err;
+    EXPECT_NE(csv.err.find("runtrail: 14 files: 13 reported, 1 skipped\n"), std::string::npos) << csv.err;
+
+    // The body file: the deleted mark as sleuthkit's own, the MFT entry as inode, the creation time as B.
+    const tool_result body = run({"-image", disk, "-bodyfile", "-quiet", "-filter", "*CHROME*"});
+    EXPECT_NE(body.out.find("0|CHROME.EXE-B3BA7868.pf (deleted) (Win10 Prefetch); run count: "), std::string::npos);
+    EXPECT_NE(body.out.find("|81||0|0|19640|"), std::string::npos) << body.out;
+    EXPECT_NE(body.out.find("|1568020149\n"), std::string::npos) << body.out;  // 2019-09-09 09:09:09 UTC
+
+    const tool_result events = run({"-image", disk, "-timesketch", "-quiet", "-filter", "*CHROME*"});
+    for (const std::string& event : lines_of(events.out)) {
+        EXPECT_EQ(member(event, "deleted"), "true");
+        EXPECT_EQ(member(event, "mft_entry"), "81");
+    }
+}
+
+TEST_F(Image, EachVolumeIsNamedOnceAndVolumesNotNtfsArePassedOver) {
+    const std::string disk = image("gpt-disk.img");
+    const tool_result r = run({"-image", disk, "-csv"});
+    EXPECT_EQ(r.err.find("volume " + disk + ":p1 at offset 1048576: FAT12, not NTFS, passed over\n"
+                         "volume " + disk + ":p2 at offset 2097152: no file system found, passed over\n"
+                         "volume " + disk + ":p3 at offset 3145728: NTFS, Prefetch folder /Windows/Prefetch found\n"),
+              0u)
+        << r.err;
+    // The FAT volume's prefetch file is not read.
+    EXPECT_EQ(r.out.find("CALC.EXE-02CD573A.pf"), std::string::npos);
+    EXPECT_EQ(run({"-image", disk, "-csv", "-quiet"}).err, "");
+}
+
+TEST_F(Image, EnumdirWalksInsideTheImageWithEitherSeparatorAndAnyCase) {
+    const std::string disk = image("mbr-disk.vhd");
+    const tool_result r = run({"-image", disk, "-enumdir", "\\windows\\TEMP", "-num_subdirs", "0", "-csv"});
+    EXPECT_NE(r.err.find(":p2 at offset 2097152: NTFS, folder /Windows/Temp found\n"), std::string::npos) << r.err;
+    EXPECT_NE(r.out.find("\nCMD.EXE-4A81B364.pf,CMD.EXE,"), std::string::npos) << r.out;
+    // The folder's other files are no prefetch files, and the last of them ends the run as skipped.
+    EXPECT_NE(r.err.find("prob parsing file " + disk + ":p2:/Windows/Temp/overwrite.bin\n"), std::string::npos);
+
+    const tool_result whole = run({"-image", disk, "-enumdir", "/", "-num_subdirs", "2", "-jsonl", "-quiet"});
+    EXPECT_EQ(count_of(whole.out, "\n"), 14u);  // the thirteen readable in Prefetch and the moved one
+}
+
+TEST_F(Image, ImagesThatCannotBeOpenedAreSaidAndFail) {
+    scratch_dir dir;
+    const std::string truncated = dir / "truncated.E01";
+    write_file(truncated, read_text(image("mbr-disk.E01")).substr(0, 3000));
+    const std::string garbage = dir / "garbage.img";
+    write_file(garbage, std::string(65536, 'x'));
+    const tool_result missing = run({"-image", dir / "missing.E01", "-csv", "-quiet"});
+    EXPECT_EQ(missing.status, 255);
+    EXPECT_EQ(missing.err.rfind("prob opening image " + dir / "missing.E01" + ": ", 0), 0u) << missing.err;
+    // The library opens a cut E01 (its missing chunks read as nothing), and the data partition
+    // table or file system is not found in it; no more so in bytes that are no image at all.
+    for (const std::string& bad : {truncated, garbage}) {
+        const tool_result r = run({"-image", bad, "-csv"});
+        EXPECT_EQ(r.status, 255) << bad;
+        EXPECT_NE(r.err.find("volume " + bad + ":p0 at offset 0: no file system found, passed over\n"), std::string::npos);
+        EXPECT_NE(r.err.find("prob reading image " + bad + ": no NTFS volume found\n"), std::string::npos) << r.err;
+    }
+
+    // The same goes for a partition table whose NTFS volume lies beyond the image's end.
+    std::string cut = read_text(image("mbr-disk.img")).substr(0, 2 * 1048576 + 8192);
+    write_file(dir / "cut.img", cut);
+    const tool_result c = run({"-image", dir / "cut.img", "-csv"});
+    EXPECT_EQ(c.status, 255);
+    EXPECT_NE(c.err.find(":p2 at offset 2097152: "), std::string::npos) << c.err;
+}
+
+// The byte offset of an attribute of an MFT entry in a bare NTFS volume (the entry's first
+// sector is read as it is: the fields used lie before its fixup).
+size_t attribute_offset(const std::string& volume, uint64_t entry, uint32_t type) {
+    uint64_t mft_cluster = 0;
+    std::memcpy(&mft_cluster, volume.data() + 0x30, 8);  // boot sector: the MFT's first cluster
+    const size_t at = static_cast<size_t>(mft_cluster * 4096 + entry * 1024);
+    EXPECT_EQ(volume.substr(at, 4), "FILE");
+    uint16_t first = 0;
+    std::memcpy(&first, volume.data() + at + 0x14, 2);
+    for (size_t a = at + first; a + 8 < at + 1024;) {
+        uint32_t attribute_type = 0, length = 0;
+        std::memcpy(&attribute_type, volume.data() + a, 4);
+        std::memcpy(&length, volume.data() + a + 4, 4);
+        if (attribute_type == type) return a;
+        if (attribute_type == 0xFFFFFFFF || length == 0) break;
+        a += length;
+    }
+    ADD_FAILURE() << "no attribute " << type << " in entry " << entry;
+    return 0;
+}
+
+TEST_F(Image, AHugeSizeFieldCostsThatFileAloneWithinTheReadCap) {
+    std::string volume = read_text(image("ntfs-volume.img"));
+    // CALC.EXE-3FBEF7FD.pf (entry 75): its non-resident $DATA claims a terabyte.
+    const size_t data = attribute_offset(volume, 75, 0x80);
+    ASSERT_EQ(volume[data + 8], 1);  // non-resident
+    const uint64_t terabyte = uint64_t{1} << 40;
+    for (size_t field : {0x28, 0x30, 0x38}) std::memcpy(volume.data() + data + field, &terabyte, 8);
+    scratch_dir dir;
+    write_file(dir / "huge.img", volume);
+    const tool_result r = run({"-image", dir / "huge.img", "-csv"});
+    EXPECT_NE(r.err.find("prob reading file " + dir / "huge.img" + ":p0:/Windows/Prefetch/CALC.EXE-3FBEF7FD.pf\n"),
+              std::string::npos)
+        << r.err;
+    EXPECT_NE(r.err.find("14 files: 12 reported, 2 skipped"), std::string::npos) << r.err;
+    struct rusage usage {};
+    ASSERT_EQ(getrusage(RUSAGE_CHILDREN, &usage), 0);
+    EXPECT_LT(usage.ru_maxrss, 256 * 1024);  // KiB: far below the size claimed
+}
+
+TEST_F(Image, AnImageNamedAsResultsFileOrLogIsRefusedAndKeepsEveryByte) {
+    scratch_dir dir;
+    const std::string evidence = dir / "evidence.img";
+    const std::string bytes = read_text(image("ntfs-volume.img"));
+    write_file(evidence, bytes);
+    const tool_result out = run({"-image", evidence, "-csv", "-out", evidence});
+    EXPECT_EQ(out.status, 255);
+    EXPECT_EQ(out.err, "prob opening file " + evidence + " for output: it is the input file, aborting\n");
+    const tool_result log = run({"-image", evidence, "-csv", "-diags", evidence});
+    EXPECT_EQ(log.status, 255);
+    EXPECT_TRUE(read_text(evidence) == bytes);
+}
+
+TEST_F(Image, ThreadsGiveTheBytesOfOneThread) {
+    for (const char* form : {"-csv", "-jsonl"}) {
+        const tool_result one = run({"-image", image("mbr-disk.E01"), form, "-threads", "1"});
+        const tool_result four = run({"-image", image("mbr-disk.E01"), form, "-threads", "4"});
+        // The command lines differ in the header block, which JSON Lines have not.
+        auto reports = [](const std::string& out) {
+            const size_t cmdline = out.find("\"cmdline: ");
+            return cmdline == std::string::npos ? out : out.substr(out.find('\n', cmdline));
+        };
+        EXPECT_EQ(reports(four.out), reports(one.out)) << form;
+        EXPECT_EQ(four.err, one.err) << form;
+        EXPECT_EQ(four.status, one.status) << form;
+    }
+}
+
+TEST(ImageOption, GoesWithNeitherPipeNorAFileName) {
+    EXPECT_EQ(parse_command_line({"runtrail", "-image", "d.E01", "-pipe"}).result, command_line::outcome::failed);
+    EXPECT_EQ(parse_command_line({"runtrail", "-image", "d.E01", "x.pf"}).result, command_line::outcome::failed);
+    const command_line walk = parse_command_line({"runtrail", "-image", "d.E01", "-enumdir", "", "-num_subdirs", "3"});
+    ASSERT_EQ(walk.result, command_line::outcome::run);
+    EXPECT_EQ(walk.settings.walk_root, "/");
+    EXPECT_EQ(walk.settings.walk_depth, 3u);
+}
+
+#else
+
+TEST(ImageOption, IsNotOfferedWithoutTheImageLibrary) {
+    const tool_result r = run_tool({"-image", "d.E01", "-csv"});
+    EXPECT_EQ(r.status, 255);
+    EXPECT_EQ(r.err, "This option is not offered in this build\n");
+}
+
+#endif
+
+}  // namespace
+}  // namespace runtrail::test
