@@ -1,9 +1,9 @@
 // The whole per-file chain on arbitrary bytes: container, prefetch parser and every writer (text,
-// CSV, log2timeline, body file, JSON Lines) in several option settings. Besides the sanitizers'
-// findings, an exception escaping the chain or a report that loses its shape (a row with a field
-// too many, a record broken over two lines) is a fault: the harness aborts on it. Each input is
-// written in every form with one of the option settings, chosen by its length, to keep the rate
-// of executions up.
+// CSV, log2timeline, body file, JSON Lines, the HTML page) in several option settings. Besides the
+// sanitizers' findings, an exception escaping the chain or a report that loses its shape (a row
+// with a field too many, a record broken over two lines) is a fault: the harness aborts on it. Each
+// input is written in every form with one of the option settings, chosen by its length, to keep
+// the rate of executions up.
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>

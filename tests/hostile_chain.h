@@ -4,6 +4,7 @@
 #pragma once
 
 #include <iterator>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -15,7 +16,7 @@
 
 namespace runtrail::hostile_chain {
 
-constexpr const char* k_form_options[] = {"-longform", "-csv", "-csvl2t", "-bodyfile", "-jsonl", "-timesketch"};
+constexpr const char* k_form_options[] = {"-longform", "-csv", "-csvl2t", "-bodyfile", "-jsonl", "-timesketch", "-html"};
 constexpr size_t k_forms = std::size(k_form_options);
 
 // Every output form with each of a few option settings, as the option parser makes them: the forms
@@ -64,7 +65,9 @@ inline outcome run(byte_span bytes, const std::vector<report_settings>& settings
                            116444736000000000ULL};
     for (size_t i = first; i < settings.size() && i - first < count && result.fault.empty(); ++i) {
         std::string out;
-        make_report_writer(settings[i])->write(facts, record, out);
+        const std::unique_ptr<report_writer> writer = make_report_writer(settings[i]);
+        writer->write(facts, record, out);
+        writer->put_in_order(out);
         result.fault = report_shape::check(out, settings[i]);
     }
     return result;

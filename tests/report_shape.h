@@ -1,7 +1,8 @@
 // Shape checks of the reports, shared by the hostile-input tests and the fuzz harness: whatever
 // text a crafted file puts into a name, every CSV row keeps the header's field count, every
 // log2timeline line its 17 fields (16 with a paired date/time), every body-file line its 11 fields
-// and every JSON Lines record stays one line of valid JSON.
+// and every JSON Lines record stays one line of valid JSON; in an HTML page a file adds one table
+// row and data blocks of valid JSON that no name can close or turn into markup.
 // Each check returns an empty text when the output has its shape, else what is wrong.
 #pragma once
 
@@ -173,6 +174,27 @@ inline std::string check_jsonl(const std::string& output) {
     return {};
 }
 
+// A page's start and one file's part of it, as put out in order.
+inline std::string check_html(const std::string& output) {
+    for (const char c : output)
+        if (static_cast<unsigned char>(c) < 0x20 && c != '\n') return "html: a control code in the page";
+    size_t rows = 0;
+    for (size_t at = output.find("<tr id="); at != std::string::npos; at = output.find("<tr id=", at + 1)) ++rows;
+    if (rows != 1) return "html: " + std::to_string(rows) + " file rows";
+    if (output.find("<img") != std::string::npos) return "html: an <img element";
+    static constexpr std::string_view k_data_block = "<script type=\"application/json\" class=\"rt-";
+    for (size_t at = output.find("<script"); at != std::string::npos; at = output.find("<script", at + 1)) {
+        if (output.compare(at, k_data_block.size(), k_data_block) != 0) return "html: a script that is no data block";
+        const size_t open_end = output.find('>', at);
+        const size_t next_tag = output.find('<', open_end);
+        if (open_end == std::string::npos || next_tag == std::string::npos || output.compare(next_tag, 9, "</script>") != 0)
+            return "html: a data block holds '<'";
+        if (!json_checker(output.substr(open_end + 1, next_tag - open_end - 1)).whole_value())
+            return "html: a data block is not JSON";
+    }
+    return {};
+}
+
 // Whatever the form, the shape it must have.
 inline std::string check(const std::string& output, const report_settings& settings) {
     switch (settings.form) {
@@ -182,6 +204,7 @@ inline std::string check(const std::string& output, const report_settings& setti
         case output_form::body_file: return check_body(output);
         case output_form::json_lines:
         case output_form::timesketch: return check_jsonl(output);
+        case output_form::html: return check_html(output);
     }
     return {};
 }

@@ -38,8 +38,8 @@ std::string elapsed_text(double start) {
 }
 
 // A run that ends before its first report still shows what was asked for.
-void print_header_block(const std::vector<std::string>& args, bool json_lines) {
-    if (json_lines) return;
+void print_header_block(const std::vector<std::string>& args, bool without_header_block) {
+    if (without_header_block) return;
     const std::string text = header_block(args) + "\n";
     std::fwrite(text.data(), 1, text.size(), stdout);
     std::fflush(stdout);
@@ -91,7 +91,7 @@ int run(const std::vector<std::string>& args) {
     if (parsed.result == command_line::outcome::failed) {
         std::fprintf(stderr, "%s\n", parsed.error.c_str());
         if (parsed.error_with_usage) std::fputs(usage_text(program_name_of(args[0])).c_str(), stderr);
-        if (parsed.error_with_header_block) print_header_block(args, parsed.json_lines);
+        if (parsed.error_with_header_block) print_header_block(args, parsed.without_header_block);
         return k_exit_failed;
     }
     const run_settings& settings = parsed.settings;
@@ -107,8 +107,9 @@ int run(const std::vector<std::string>& args) {
     const written_files outputs(output.identity(), log.identity());
     log.line(settings.command_line);
 
-    // JSON Lines output stays pure JSON: one object per line and nothing else.
-    if (!is_json_lines(settings.report.form)) output.write(header_block(args) + "\n");
+    // JSON Lines output stays pure JSON: one object per line and nothing else. The HTML page shows
+    // the same lines in its heading.
+    if (has_identification_lines(settings.report.form)) output.write(header_block(args) + "\n");
 
     // Multi-file runs keep counts for the closing summary and, when standard error is a terminal
     // that the reports do not also go to, a status line. -quiet asks for neither.

@@ -2,10 +2,13 @@
 
 #include <algorithm>
 #include <climits>
+#include <cstdlib>
+#include <ctime>
 #include <optional>
 
 #include "ascii_text.h"
 #include "env_expansion.h"
+#include "usage.h"
 
 namespace runtrail {
 namespace {
@@ -76,6 +79,7 @@ constexpr option_spec k_options[] = {
     {"-bodyfile", false, [](collected& c, const std::string&) { c.form = output_form::body_file; }},
     {"-jsonl", false, [](collected& c, const std::string&) { c.form = output_form::json_lines; }},
     {"-timesketch", false, [](collected& c, const std::string&) { c.form = output_form::timesketch; }},
+    {"-html", false, [](collected& c, const std::string&) { c.form = output_form::html; }},
     {"-longform", false, [](collected& c, const std::string&) { c.form = output_form::text; }},
     {"-verbose", false, [](collected& c, const std::string&) { c.verbose = true; }},
     {"-v", false, [](collected& c, const std::string&) { c.verbose = true; }},
@@ -196,6 +200,7 @@ report_settings derive_report_settings(const collected& c, const std::string& pr
             break;
         case output_form::json_lines:
         case output_form::timesketch:
+        case output_form::html:
             r.field_sep_char = r.field_sep_replacement = 0;
             break;
     }
@@ -235,6 +240,21 @@ std::optional<uint32_t> whole_number_of(const std::string& value, uint32_t least
     return n;
 }
 
+// When a report is said to be made: SOURCE_DATE_EPOCH (seconds since 1970, digits alone) when set,
+// so that a page can be made again byte for byte; else now.
+int64_t report_made_at() {
+    if (const char* pinned = std::getenv("SOURCE_DATE_EPOCH"); pinned && *pinned) {
+        int64_t seconds = 0;
+        bool digits = true;
+        for (const char* c = pinned; *c && digits; ++c) {
+            digits = *c >= '0' && *c <= '9' && seconds < INT64_MAX / 10 - 9;
+            seconds = seconds * 10 + (*c - '0');
+        }
+        if (digits) return seconds;
+    }
+    return static_cast<int64_t>(std::time(nullptr));
+}
+
 std::string joined_command_line(const std::vector<std::string>& args) {
     std::string text;
     for (size_t i = 0; i < args.size(); ++i) {
@@ -267,13 +287,14 @@ command_line parse_command_line(const std::vector<std::string>& args) {
             }
 
     collected c;
-    // The header block of a failed run goes to standard output unless JSON Lines were asked for.
+    // The header block of a failed run goes to standard output unless JSON Lines or the HTML page
+    // were asked for.
     for (const std::string& arg : args) {
-        if (equals_ignore_case(arg, "-jsonl") || equals_ignore_case(arg, "-timesketch"))
-            result.json_lines = true;
+        if (equals_ignore_case(arg, "-jsonl") || equals_ignore_case(arg, "-timesketch") || equals_ignore_case(arg, "-html"))
+            result.without_header_block = true;
         else if (equals_ignore_case(arg, "-csv") || equals_ignore_case(arg, "-csvl2t") ||
                  equals_ignore_case(arg, "-bodyfile") || equals_ignore_case(arg, "-longform"))
-            result.json_lines = false;
+            result.without_header_block = false;
     }
     auto fail = [&result](std::string message, bool with_usage, bool with_header_block) {
         result.result = command_line::outcome::failed;
@@ -312,6 +333,10 @@ command_line parse_command_line(const std::vector<std::string>& args) {
     s.profile = c.profile;
     s.diag_path = c.diag_path;
     s.command_line = joined_command_line(args);
+    if (s.report.form == output_form::html) {
+        s.report.identification = header_block(args);
+        s.report.made_at = report_made_at();
+    }
     if (c.out || c.outfile) {
         s.results_path = expand_env_vars(c.out ? *c.out : *c.outfile);
         std::replace(s.results_path.begin(), s.results_path.end(), '\\', '/');

@@ -21,7 +21,7 @@ struct command_line {
     std::string error;
     bool error_with_usage = false;
     bool error_with_header_block = false;
-    bool json_lines = false;  // the output form asked for is a JSON Lines one (no header block, ever)
+    bool without_header_block = false;  // the form asked for never has one: JSON Lines or the HTML page
 };
 
 // `args` holds the program name first. A help option anywhere, or no argument at all, asks for the

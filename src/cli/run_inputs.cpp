@@ -57,12 +57,21 @@ public:
             reported = put_out_file(task);
         }
         last_reported_ = reported;
+        ++(reported ? totals_.reported : totals_.skipped);
         if (progress_) progress_->file_done(reported);
         if (separators_ && reported) output_.write(k_separator_line);
         return !output_.failed();
     }
 
     bool last_reported() const { return last_reported_; }
+
+    // After the last task: the form's closing part, unless the output has already failed.
+    void finish() {
+        if (output_.failed()) return;
+        std::string closing;
+        writer_.finish(totals_, closing);
+        if (!closing.empty()) output_.write(closing);
+    }
 
 private:
     bool put_out_file(file_task& task) {
@@ -87,6 +96,7 @@ private:
         }
         try {
             if (!task.rendered) writer_.write(task.facts, task.record, task.report);  // the run's first report
+            writer_.put_in_order(task.report);
             output_.write_report(task.report);
         } catch (const std::bad_alloc&) {
             return out_of_memory(task);  // nothing of the report was put out
@@ -119,6 +129,7 @@ private:
     const bool multi_file_;
     const bool separators_;
     bool last_reported_ = false;
+    run_totals totals_;
 };
 
 bool name_passes(const std::string& name, const std::vector<filter_entry>& include,
@@ -218,6 +229,7 @@ bool run_inputs(const run_settings& settings, report_writer& writer, report_outp
         task.name = settings.file_path;
         file_worker(written, writer, nullptr).work(task);
         if (!interrupting_signal()) emitter.emit(task);
+        emitter.finish();
         return emitter.last_reported();
     }
 
@@ -262,6 +274,7 @@ bool run_inputs(const run_settings& settings, report_writer& writer, report_outp
         run_in_parallel(run);
     }
     if (progress) progress->watch_directory(nullptr);  // the names end here
+    emitter.finish();
     return emitter.last_reported() && !out_of_memory;
 }
 

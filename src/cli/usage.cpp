@@ -28,6 +28,7 @@ constexpr usage_entry k_options[] = {
     {nullptr, "-bodyfile", "sleuthkit output"},
     {nullptr, "-jsonl", "JSON Lines output, one object per file"},
     {nullptr, "-timesketch", "Timesketch events, one JSON object per time"},
+    {nullptr, "-html", "one HTML page: heading, timeline, table"},
     {nullptr, "-longform", "the labelled text report (the default)"},
     {nullptr, "-verbose, -v", "force module listing to be in output"},
     {"Input", "-pipe", "pipe files into app for processing"},

@@ -2,18 +2,23 @@
 // afterwards.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 #include "time_format.h"
 
 namespace runtrail {
 
-enum class output_form { text, csv, log2timeline, body_file, json_lines, timesketch };
+enum class output_form { text, csv, log2timeline, body_file, json_lines, timesketch, html };
 
 // The forms whose output is JSON Lines and nothing else: no identification lines, ever.
 constexpr bool is_json_lines(output_form form) {
     return form == output_form::json_lines || form == output_form::timesketch;
 }
+
+// The forms that start with the two identification lines (the tool and the command line): all but
+// the JSON Lines ones and the HTML page, which shows them in its heading.
+constexpr bool has_identification_lines(output_form form) { return !is_json_lines(form) && form != output_form::html; }
 
 struct report_settings {
     output_form form = output_form::text;
@@ -33,6 +38,11 @@ struct report_settings {
     std::string user_name;             // -username: a CSV column, the log2timeline "user"
     std::string host_name;             // -hostname: a CSV column, the log2timeline "host"
     std::string program_name;          // the log2timeline "format" names the program
+
+    // The HTML page's heading: the identification lines, and when the report was made (seconds
+    // since 1970; SOURCE_DATE_EPOCH when set, so that a page can be made again byte for byte).
+    std::string identification;
+    int64_t made_at = 0;
 };
 
 }  // namespace runtrail

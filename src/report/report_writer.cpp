@@ -2,6 +2,7 @@
 
 #include "body_report.h"
 #include "csv_report.h"
+#include "html_report.h"
 #include "jsonl_report.h"
 #include "l2t_report.h"
 #include "text_report.h"
@@ -27,6 +28,7 @@ constexpr form_writer k_writers[] = {
     {output_form::body_file, make<body_report>},
     {output_form::json_lines, make<jsonl_report>},
     {output_form::timesketch, make<timesketch_report>},
+    {output_form::html, make<html_report>},
 };
 
 }  // namespace

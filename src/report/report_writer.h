@@ -5,6 +5,7 @@
 #pragma once
 
 #include <atomic>
+#include <cstdint>
 #include <memory>
 #include <string>
 
@@ -13,6 +14,12 @@
 #include "report_settings.h"
 
 namespace runtrail {
+
+// What a run did with its names, for a form that states it at the end.
+struct run_totals {
+    uint64_t reported = 0;
+    uint64_t skipped = 0;
+};
 
 class report_writer {
 public:
@@ -36,6 +43,16 @@ public:
     // One file's report alone. Reads nothing but its arguments, the settings and the layout fixed
     // by the first report, so once started() it may run for several files at once.
     virtual void render(const file_facts& file, const prefetch_record& record, std::string& out) const = 0;
+
+    // Each rendered report, on one thread and in input order, just before it is put out: a form
+    // whose reports refer to what earlier ones put out completes the report here. Most forms have
+    // nothing to do.
+    virtual void put_in_order(std::string& report) { (void)report; }
+    // After the last file: the form's closing part, if it has one.
+    virtual void finish(const run_totals& totals, std::string& out) {
+        (void)totals;
+        (void)out;
+    }
 
 protected:
     // Before the first report: the column header, and whatever the first file decides for the run.
