@@ -98,6 +98,23 @@ TEST(Options, UnknownRefusedAndMisusedOptionsFailAndHelpDoesNot) {
     EXPECT_EQ(help.err, usage_text(RUNTRAIL_BINARY));
 }
 
+TEST(Options, CountsAreWholeNumbersWithinTheirRange) {
+    const std::tuple<std::string, std::vector<std::string>, std::string> refused[] = {
+        {"-num_subdirs", {"abc", "4294967296", "-1", "0x10", "2049", " 3", ""}, " (a whole number from 0 to 2048)"},
+        {"-threads", {"0", "-1", "abc", "1025", "2x"}, " (a whole number from 1 to 1024)"}};
+    for (const auto& [option, values, range] : refused)
+        for (const std::string& bad : values) {
+            const command_line c = parsed({"-enumdir", "d", option, bad});
+            EXPECT_EQ(c.result, command_line::outcome::failed) << bad;
+            EXPECT_EQ(c.error, "invalid " + option + " value: " + bad + range);
+        }
+    EXPECT_EQ(settings_of({"-enumdir", "d", "-num_subdirs", "2048"}).walk_depth, 2048u);
+    EXPECT_EQ(settings_of({"-enumdir", "d", "-num_subdirs", "007"}).walk_depth, 7u);
+    const tool_result r = run_tool({"-pipe", "-threads", "0"});
+    EXPECT_EQ(r.status, 255);
+    EXPECT_EQ(r.err, "invalid -threads value: 0 (a whole number from 1 to 1024)\n");
+}
+
 // The options of a text: every "-name" in the lines `is_entry` picks, up to a " = " that starts
 // what the option does.
 template <typename Pick>
@@ -173,10 +190,9 @@ TEST(TimeFormat, PatternsRenderWhatTheySayAndUnusablePatternsAreRefused) {
 TEST(TimeFormat, OnePatternForEveryDateOfAReport) {
     // The date columns and the list of earlier runs of one row follow the same pattern.
     const loaded_file f = load_real_file("Win10/CALC.EXE-3FBEF7FD.pf");
-    std::string out;
-    make_report_writer(settings_of({"-csv", "-dateformat", "yy-mm-dd"}).report)->write(f.facts, f.record, out);
-    EXPECT_NE(out.find(",2,16-01-11, 22:08:20.985,21-03-04,"), std::string::npos) << out;
-    EXPECT_NE(out.find(",16-01-10 02:12:33.809\n"), std::string::npos) << out;
+    const std::string out = report_of({"-csv", "-dateformat", "yy-mm-dd"}, f);
+    EXPECT_TRUE(has(out, ",2,16-01-11, 22:08:20.985,21-03-04,"));
+    EXPECT_TRUE(has(out, ",16-01-10 02:12:33.809\n"));
 
     const command_line c = parsed({"x.pf", "-dateformat", "yyyy-m-d", "-timeformat", "hh:mm"});
     EXPECT_EQ(c.warnings, (std::vector<std::string>{"invalid yyyy-m-d, using default format", "invalid hh:mm, using default format"}));
