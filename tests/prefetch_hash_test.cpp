@@ -9,16 +9,14 @@ namespace {
 
 // The hash fields at the end of a file's -jsonl record.
 std::string jsonl_hash_fields(const file_facts& facts, const prefetch_record& record) {
-    std::string out;
-    make_report_writer(settings_of({"-jsonl"}).report)->write(facts, record, out);
+    const std::string out = report_of({"-jsonl"}, facts, record);
     const size_t at = out.find(",\"prefetch_hash\":");
     return at == std::string::npos ? out : out.substr(at + 1, out.size() - at - 3);  // without "}\n"
 }
 
 // The verdict of the -hashcheck line of the text report.
 std::string hash_check_line(const file_facts& facts, const prefetch_record& record) {
-    std::string out;
-    make_report_writer(settings_of({"-hashcheck"}).report)->write(facts, record, out);
+    const std::string out = report_of({"-hashcheck"}, facts, record);
     const size_t at = out.find("\nhash check:     ");
     return at == std::string::npos ? "no hash check line" : out.substr(at + 17, out.find('\n', at + 1) - at - 17);
 }
@@ -94,7 +92,7 @@ TEST(PrefetchHash, NameDigitsAreHeldAgainstTheHeaderHash) {
     const scratch_dir dir;
     write_file(dir / "CALC.EXE-0BADF00D.pf", read_text(data_path("Win7/CALC.EXE-77FDF17F.pf")));
     const tool_result run = run_tool({dir / "CALC.EXE-0BADF00D.pf", "-hashcheck"});
-    EXPECT_NE(run.out.find("\nhash check:     77FDF17F, renamed: name says 0BADF00D\n"), std::string::npos) << run.out;
+    EXPECT_TRUE(has(run.out, "\nhash check:     77FDF17F, renamed: name says 0BADF00D\n"));
 }
 
 // The UTF-16LE units of an ASCII text.
