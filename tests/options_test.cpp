@@ -3,6 +3,7 @@
 #include <regex>
 #include <set>
 #include <sstream>
+#include <tuple>
 
 #include "test_support.h"
 #include "time_format.h"
@@ -45,12 +46,11 @@ TEST(Options, FormatsAndSeparatorsFromTheCommandLine) {
     };
     for (const row& r : rows) {
         const command_line c = parsed(r.args);
-        ASSERT_EQ(c.result, command_line::outcome::run) << r.args[0] << " " << c.error;
-        EXPECT_EQ(c.settings.report.form, r.form) << r.args[0] << " " << r.args.back();
-        EXPECT_EQ(c.settings.report.separator, r.separator) << r.args[0] << " " << r.args.back();
-        EXPECT_EQ(c.settings.report.field_sep_char, r.sep_char) << r.args[0] << " " << r.args.back();
-        EXPECT_EQ(c.settings.report.compact_fields, r.compact) << r.args[0] << " " << r.args.back();
-        EXPECT_EQ(c.settings.report.verbose, r.verbose) << r.args[0] << " " << r.args.back();
+        const report_settings& got = c.settings.report;
+        ASSERT_EQ(c.result, command_line::outcome::run) << c.error;
+        EXPECT_EQ(std::tuple(got.form, got.separator, got.field_sep_char, got.compact_fields, got.verbose),
+                  std::tuple(r.form, r.separator, r.sep_char, r.compact, r.verbose))
+            << testing::PrintToString(r.args);
     }
     const command_line both = parsed({"-enumdir", "d", "-pipe", "-num_subdirs", "16"});
     EXPECT_EQ(both.settings.input, input_mode::standard_input);  // with both, names come from standard input
