@@ -18,23 +18,29 @@ std::string walk_with_real_file(const scratch_dir& dir) {
     return dir / "walk";
 }
 
-TEST(Evidence, DestinationNamingTheInputOrTheResultsFileIsRefusedAndTheInputKeepsEveryByte) {
+TEST(Evidence, DestinationThatIsTheInputTheResultsFileOrAPrefetchFileIsRefusedAndKeepsEveryByte) {
     scratch_dir dir;
-    const std::string input = dir / "e.pf", results = dir / "r.csv", bytes = read_text(k_real);
-    write_file(input, bytes);
-    const std::string results_is_input = "prob opening file " + input + " for output: it is the input file, aborting";
+    const std::string walk = walk_with_real_file(dir), input = walk + "/e.pf", mam = walk + "/m.pf", results = dir / "r.csv";
+    const std::string bytes = read_text(k_real), mam_bytes = read_text(data_path("Win10/CALC.EXE-3FBEF7FD.pf"));
+    write_file(mam, mam_bytes);
+    const std::string output = "prob opening file ", log = "prob opening diagnostic log ";
+    const std::string is_input = " for output: it is the input file, aborting", holds = ": it holds a prefetch file, aborting";
     const std::pair<std::vector<std::string>, std::string> refused[] = {
-        {{input, "-out", input}, results_is_input},
-        {{input + "/", "-out", input, "-append"}, results_is_input},  // the name as the reader opens it
-        {{input, "-diags", input}, "prob opening diagnostic log " + input + ": it is the input file, aborting"},
-        {{input, "-out", results, "-diags", results},
-         "prob opening diagnostic log " + results + ": it is the results file, aborting"},
+        {{input, "-out", input}, output + input + is_input},
+        {{input + "/", "-out", input, "-append"}, output + input + is_input},  // the name as the reader opens it
+        {{input, "-diags", input}, log + input + ": it is the input file, aborting"},
+        {{input, "-out", results, "-diags", results}, log + results + ": it is the results file, aborting"},
+        {{"-enumdir", walk, "-csv", "-out", input}, output + input + " for output" + holds},
+        {{"-pipe", "-out", mam, "-append"}, output + mam + " for output" + holds},
+        {{k_real, "-diags", mam}, log + mam + holds},
     };
     for (const auto& [args, message] : refused) {
-        const tool_result r = run_tool(args);
+        const tool_result r = run_tool(args, k_real + "\n");
         EXPECT_EQ(r.status, 255) << message;
         EXPECT_EQ(r.err, message + "\n");
+        EXPECT_EQ(r.out, "") << message;
         EXPECT_EQ(read_text(input), bytes) << "input written over: " << message;
+        EXPECT_EQ(read_text(mam), mam_bytes) << "input written over: " << message;
     }
     EXPECT_FALSE(fs::exists(results)) << "a refused run leaves no results file it created";
     const tool_result no_log = run_tool({input, "-csv", "-diags", dir / "no/such/dir.log"});
@@ -68,26 +74,6 @@ TEST(Evidence, StandardOutputThatIsTheInputIsRefusedBeforeAnyByteIsWritten) {
     EXPECT_EQ(piped_status, 0);
     EXPECT_EQ(piped_err, "prob reading file " + input + ": it is the results file\nruntrail: 2 files: 1 reported, 1 skipped\n");
     EXPECT_EQ(read_text(input).substr(0, bytes.size()), bytes);
-}
-
-TEST(Evidence, DestinationHoldingAPrefetchFileIsRefusedAndKeepsEveryByte) {
-    scratch_dir dir;
-    const std::string walk = walk_with_real_file(dir), plain = walk + "/e.pf", mam = walk + "/m.pf";
-    const std::string plain_bytes = read_text(k_real), mam_bytes = read_text(data_path("Win10/CALC.EXE-3FBEF7FD.pf"));
-    write_file(mam, mam_bytes);
-    const std::pair<std::vector<std::string>, std::string> refused[] = {
-        {{"-enumdir", walk, "-csv", "-out", plain}, "prob opening file " + plain + " for output: it holds a prefetch file, aborting"},
-        {{"-pipe", "-out", mam, "-append"}, "prob opening file " + mam + " for output: it holds a prefetch file, aborting"},
-        {{k_real, "-diags", mam}, "prob opening diagnostic log " + mam + ": it holds a prefetch file, aborting"},
-    };
-    for (const auto& [args, message] : refused) {
-        const tool_result r = run_tool(args, k_real + "\n");
-        EXPECT_EQ(r.status, 255) << message;
-        EXPECT_EQ(r.err, message + "\n");
-        EXPECT_EQ(r.out, "") << message;
-    }
-    EXPECT_EQ(read_text(plain), plain_bytes);
-    EXPECT_EQ(read_text(mam), mam_bytes);
 }
 
 TEST(Evidence, DiagnosticLogMarksControlCodesAndEndsEveryLine) {
