@@ -18,15 +18,8 @@ command_line parsed(std::vector<std::string> args) {
 }
 
 TEST(Options, FormatsAndSeparatorsFromTheCommandLine) {
-    struct row {
-        std::vector<std::string> args;
-        output_form form;
-        std::string separator;
-        char sep_char;
-        bool compact;
-        bool verbose;
-    };
-    const row rows[] = {
+    // The arguments, then the form, separator, separator character, compact fields and verbose they give.
+    const std::tuple<std::vector<std::string>, output_form, std::string, char, bool, bool> rows[] = {
         {{"x.pf"}, output_form::text, " | ", 0, false, true},
         {{"x.pf", "-CSV"}, output_form::csv, ",", ',', true, false},
         {{"x.pf", "-csv", "-pair_datetime"}, output_form::csv, ",", ',', false, false},
@@ -44,13 +37,13 @@ TEST(Options, FormatsAndSeparatorsFromTheCommandLine) {
         {{"x.pf", "-csv", "-csv_separator", " , ", "-enable_quoted_csv_fields"}, output_form::csv, ",", 0, true, false},
         {{"x.pf", "-csvl2t", "-csv_separator", " ; ", "-no_whitespace"}, output_form::log2timeline, ";", 0, true, false},
     };
-    for (const row& r : rows) {
-        const command_line c = parsed(r.args);
+    for (const auto& [args, form, separator, sep_char, compact, verbose] : rows) {
+        const command_line c = parsed(args);
         const report_settings& got = c.settings.report;
         ASSERT_EQ(c.result, command_line::outcome::run) << c.error;
         EXPECT_EQ(std::tuple(got.form, got.separator, got.field_sep_char, got.compact_fields, got.verbose),
-                  std::tuple(r.form, r.separator, r.sep_char, r.compact, r.verbose))
-            << testing::PrintToString(r.args);
+                  std::tuple(form, separator, sep_char, compact, verbose))
+            << testing::PrintToString(args);
     }
     const command_line both = parsed({"-enumdir", "d", "-pipe", "-num_subdirs", "16"});
     EXPECT_EQ(both.settings.input, input_mode::standard_input);  // with both, names come from standard input
