@@ -190,16 +190,11 @@ TEST_F(Image, ImagesThatCannotBeOpenedAreSaidAndFail) {
 // The byte offset of an attribute of an MFT entry in a bare NTFS volume (the entry's first
 // sector is read as it is: the fields used lie before its fixup).
 size_t attribute_offset(const std::string& volume, uint64_t entry, uint32_t type) {
-    uint64_t mft_cluster = 0;
-    std::memcpy(&mft_cluster, volume.data() + 0x30, 8);  // boot sector: the MFT's first cluster
-    const size_t at = static_cast<size_t>(mft_cluster * 4096 + entry * 1024);
+    const auto u64 = [&](size_t at, size_t bytes) { uint64_t v = 0; std::memcpy(&v, volume.data() + at, bytes); return v; };
+    const size_t at = static_cast<size_t>(u64(0x30, 8) * 4096 + entry * 1024);  // boot sector: the MFT's first cluster
     EXPECT_EQ(volume.substr(at, 4), "FILE");
-    uint16_t first = 0;
-    std::memcpy(&first, volume.data() + at + 0x14, 2);
-    for (size_t a = at + first; a + 8 < at + 1024;) {
-        uint32_t attribute_type = 0, length = 0;
-        std::memcpy(&attribute_type, volume.data() + a, 4);
-        std::memcpy(&length, volume.data() + a + 4, 4);
+    for (size_t a = at + u64(at + 0x14, 2); a + 8 < at + 1024;) {
+        const uint64_t attribute_type = u64(a, 4), length = u64(a + 4, 4);
         if (attribute_type == type) return a;
         if (attribute_type == 0xFFFFFFFF || length == 0) break;
         a += length;
