@@ -16,9 +16,7 @@ uint64_t fnv1a(const std::string& text) {
 std::string render(const std::string& relative, const std::vector<std::string>& options) {
     const loaded_file f = load_real_file(relative);
     EXPECT_EQ(f.result, load_result::loaded) << relative;
-    std::string out;
-    make_report_writer(settings_of(options).report)->write(f.facts, f.record, out);
-    return out;
+    return report_of(options, f);
 }
 
 TEST(CapturedReports, GoldenReportsOfRealFilesInEveryForm) {

@@ -11,12 +11,6 @@ namespace {
 const std::string k_real = data_path("Win7/CMD.EXE-4A81B364.pf");
 const std::string k_real_row = "CMD.EXE-4A81B364.pf,CMD.EXE,";
 
-// The program with its standard streams kept in the test's own directory, so that tests running at
-// the same time never share them.
-tool_result run_in(const scratch_dir& dir, const std::vector<std::string>& args, const std::string& input = "") {
-    return run_tool(args, input, dir.path);
-}
-
 // dir/walk, holding a copy of a real file as e.pf.
 std::string walk_with_real_file(const scratch_dir& dir) {
     fs::create_directory(dir / "walk");
@@ -24,26 +18,32 @@ std::string walk_with_real_file(const scratch_dir& dir) {
     return dir / "walk";
 }
 
-TEST(Evidence, DestinationNamingTheInputOrTheResultsFileIsRefusedAndTheInputKeepsEveryByte) {
+TEST(Evidence, DestinationThatIsTheInputTheResultsFileOrAPrefetchFileIsRefusedAndKeepsEveryByte) {
     scratch_dir dir;
-    const std::string input = dir / "e.pf", results = dir / "r.csv", bytes = read_text(k_real);
-    write_file(input, bytes);
-    const std::string results_is_input = "prob opening file " + input + " for output: it is the input file, aborting";
+    const std::string walk = walk_with_real_file(dir), input = walk + "/e.pf", mam = walk + "/m.pf", results = dir / "r.csv";
+    const std::string bytes = read_text(k_real), mam_bytes = read_text(data_path("Win10/CALC.EXE-3FBEF7FD.pf"));
+    write_file(mam, mam_bytes);
+    const std::string output = "prob opening file ", log = "prob opening diagnostic log ";
+    const std::string is_input = " for output: it is the input file, aborting", holds = ": it holds a prefetch file, aborting";
     const std::pair<std::vector<std::string>, std::string> refused[] = {
-        {{input, "-out", input}, results_is_input},
-        {{input + "/", "-out", input, "-append"}, results_is_input},  // the name as the reader opens it
-        {{input, "-diags", input}, "prob opening diagnostic log " + input + ": it is the input file, aborting"},
-        {{input, "-out", results, "-diags", results},
-         "prob opening diagnostic log " + results + ": it is the results file, aborting"},
+        {{input, "-out", input}, output + input + is_input},
+        {{input + "/", "-out", input, "-append"}, output + input + is_input},  // the name as the reader opens it
+        {{input, "-diags", input}, log + input + ": it is the input file, aborting"},
+        {{input, "-out", results, "-diags", results}, log + results + ": it is the results file, aborting"},
+        {{"-enumdir", walk, "-csv", "-out", input}, output + input + " for output" + holds},
+        {{"-pipe", "-out", mam, "-append"}, output + mam + " for output" + holds},
+        {{k_real, "-diags", mam}, log + mam + holds},
     };
     for (const auto& [args, message] : refused) {
-        const tool_result r = run_in(dir, args);
+        const tool_result r = run_tool(args, k_real + "\n");
         EXPECT_EQ(r.status, 255) << message;
         EXPECT_EQ(r.err, message + "\n");
+        EXPECT_EQ(r.out, "") << message;
         EXPECT_EQ(read_text(input), bytes) << "input written over: " << message;
+        EXPECT_EQ(read_text(mam), mam_bytes) << "input written over: " << message;
     }
     EXPECT_FALSE(fs::exists(results)) << "a refused run leaves no results file it created";
-    const tool_result no_log = run_in(dir, {input, "-csv", "-diags", dir / "no/such/dir.log"});
+    const tool_result no_log = run_tool({input, "-csv", "-diags", dir / "no/such/dir.log"});
     EXPECT_EQ(no_log.status, 0);
     EXPECT_EQ(no_log.err, "prob opening diagnostic log " + dir / "no/such/dir.log" + ", going on without it\n");
 }
@@ -76,34 +76,14 @@ TEST(Evidence, StandardOutputThatIsTheInputIsRefusedBeforeAnyByteIsWritten) {
     EXPECT_EQ(read_text(input).substr(0, bytes.size()), bytes);
 }
 
-TEST(Evidence, DestinationHoldingAPrefetchFileIsRefusedAndKeepsEveryByte) {
-    scratch_dir dir;
-    const std::string walk = walk_with_real_file(dir), plain = walk + "/e.pf", mam = walk + "/m.pf";
-    const std::string plain_bytes = read_text(k_real), mam_bytes = read_text(data_path("Win10/CALC.EXE-3FBEF7FD.pf"));
-    write_file(mam, mam_bytes);
-    const std::pair<std::vector<std::string>, std::string> refused[] = {
-        {{"-enumdir", walk, "-csv", "-out", plain}, "prob opening file " + plain + " for output: it holds a prefetch file, aborting"},
-        {{"-pipe", "-out", mam, "-append"}, "prob opening file " + mam + " for output: it holds a prefetch file, aborting"},
-        {{k_real, "-diags", mam}, "prob opening diagnostic log " + mam + ": it holds a prefetch file, aborting"},
-    };
-    for (const auto& [args, message] : refused) {
-        const tool_result r = run_in(dir, args, k_real + "\n");
-        EXPECT_EQ(r.status, 255) << message;
-        EXPECT_EQ(r.err, message + "\n");
-        EXPECT_EQ(r.out, "") << message;
-    }
-    EXPECT_EQ(read_text(plain), plain_bytes);
-    EXPECT_EQ(read_text(mam), mam_bytes);
-}
-
 TEST(Evidence, DiagnosticLogMarksControlCodesAndEndsEveryLine) {
     scratch_dir dir;
     const std::string walk = walk_with_real_file(dir), crafted = walk + "/a\n->forged\x1b[2J.pf", log = dir / "d.log";
     write_file(crafted, read_text(k_real));
-    const tool_result r = run_in(dir, {"-enumdir", walk, "-csv", "-diags", log, "-quiet"});
+    const tool_result r = run_tool({"-enumdir", walk, "-csv", "-diags", log, "-quiet"});
     EXPECT_EQ(r.status, 0);
     const std::string text = read_text(log);
-    EXPECT_NE(text.find("->" + walk + "/a[LF]->forged[0x1B][2J.pf\n"), std::string::npos) << text;
+    EXPECT_TRUE(has(text, "->" + walk + "/a[LF]->forged[0x1B][2J.pf\n"));
     EXPECT_EQ(text.find('\x1b'), std::string::npos);
     EXPECT_EQ(count_of(text, "\n"), 4u) << text;  // the command line, two names, the elapsed time
     EXPECT_EQ(count_of(text, "\n->"), 3u) << text;
@@ -112,15 +92,14 @@ TEST(Evidence, DiagnosticLogMarksControlCodesAndEndsEveryLine) {
 
 TEST(Evidence, RunningOutOfMemoryNamesTheFileAndFailsTheRun) {
     if (k_sanitized) GTEST_SKIP() << "sanitizers reserve more address space than the limit allows";
-    scratch_dir dir;
     const std::string worst = data_path("regressions/worst-case.mam");
     constexpr rlim_t k_limit = rlim_t{48} << 20;  // ample for real files, far too little for this one
     const std::string message = "prob reading file " + worst + ": out of memory\n";
-    const tool_result single = run_tool({worst, "-csv"}, "", dir.path, k_limit);
+    const tool_result single = run_tool({worst, "-csv"}, "", "", k_limit);
     EXPECT_EQ(single.status, 255);
     EXPECT_EQ(single.err, message);
     for (const char* threads : {"1", "2"}) {
-        const tool_result r = run_tool({"-pipe", "-csv", "-threads", threads}, k_real + "\n" + worst + "\n", dir.path, k_limit);
+        const tool_result r = run_tool({"-pipe", "-csv", "-threads", threads}, k_real + "\n" + worst + "\n", "", k_limit);
         EXPECT_EQ(r.status, 255) << threads;
         EXPECT_EQ(r.err, message + "runtrail: 2 files: 1 reported, 1 skipped\n") << threads;
         EXPECT_EQ(count_of(r.out, k_real_row), 1u) << threads;
@@ -130,12 +109,12 @@ TEST(Evidence, RunningOutOfMemoryNamesTheFileAndFailsTheRun) {
 TEST(Evidence, PipedOrWalkedNameThatIsAFileTheRunWritesIsSkippedAndCounted) {
     scratch_dir dir;
     const std::string walk = walk_with_real_file(dir), results = walk + "/r.csv", log = walk + "/d.log";
-    const tool_result piped = run_in(dir, {"-pipe", "-csv", "-out", results, "-diags", log},
+    const tool_result piped = run_tool({"-pipe", "-csv", "-out", results, "-diags", log},
                                      results + "\n" + log + "\n" + walk + "/e.pf\n");
     EXPECT_EQ(piped.err, "prob reading file " + results + ": it is the results file\nprob reading file " + log +
                              ": it is the diagnostic log\nruntrail: 3 files: 1 reported, 2 skipped\n");
     fs::remove(log);
-    const tool_result walked = run_in(dir, {"-enumdir", walk, "-csv", "-out", results});
+    const tool_result walked = run_tool({"-enumdir", walk, "-csv", "-out", results});
     EXPECT_EQ(walked.err,
               "prob reading file " + results + ": it is the results file\nruntrail: 2 files: 1 reported, 1 skipped\n");
 }
@@ -146,7 +125,7 @@ TEST(Evidence, PipedLineTooLongOrHoldingANulByteIsOneSkippedNameAndNoPartOfItIsO
     const std::string crafted = std::string(4095 * 256, 'a') + k_real;
     const std::string longest(PATH_MAX - 1, 'b'), too_long(PATH_MAX, 'c');
     const std::string lines = crafted + "\n" + std::string("x\0y.pf\n", 7) + longest + "\r\n" + too_long + "\n";
-    const tool_result r = run_in(dir, {"-pipe", "-csv"}, lines + k_real + "\n");
+    const tool_result r = run_tool({"-pipe", "-csv"}, lines + k_real + "\n");
     EXPECT_EQ(r.err, "prob reading line 1 of standard input: name too long\n"
                      "prob reading line 2 of standard input: name holds a NUL byte\n"
                      "prob reading file " + longest + "\n"
@@ -161,9 +140,9 @@ TEST(Evidence, PercentReferencesAreExpandedOnlyInNamesTypedOnTheCommandLine) {
     write_file(walk + "/a%RT_EVIDENCE_NAME%.pf", read_text(k_real));  // the file system's name, not a pattern
     setenv("RT_EVIDENCE_DIR", walk.c_str(), 1);
     setenv("RT_EVIDENCE_NAME", "elsewhere", 1);
-    EXPECT_EQ(run_in(dir, {"-pipe", "-csv"}, "%RT_EVIDENCE_DIR%/e.pf\n").err,
+    EXPECT_EQ(run_tool({"-pipe", "-csv"}, "%RT_EVIDENCE_DIR%/e.pf\n").err,
               "prob reading file %RT_EVIDENCE_DIR%/e.pf\nruntrail: 1 file: 0 reported, 1 skipped\n");
-    EXPECT_EQ(run_in(dir, {"-enumdir", walk, "-csv"}).err, "runtrail: 2 files: 2 reported, 0 skipped\n");
+    EXPECT_EQ(run_tool({"-enumdir", walk, "-csv"}).err, "runtrail: 2 files: 2 reported, 0 skipped\n");
 }
 
 TEST(Evidence, ControlCodesFromAFileOrItsNameAreShownAsEscapesInEveryForm) {
@@ -180,24 +159,24 @@ TEST(Evidence, ControlCodesFromAFileOrItsNameAreShownAsEscapesInEveryForm) {
     write_file(file, bytes);
     const std::string shown_exe = "C[0x1B]]0;x[0x07]D[0x7F][0x9B]E\u00e9\u20ac", shown_file = "n[0x1B][2J[0x07].pf";
     for (const char* form : {"-longform", "-csv", "-csvl2t", "-bodyfile"}) {
-        const tool_result r = run_in(dir, {file, form});
+        const tool_result r = run_tool({file, form});
         EXPECT_EQ(r.status, 0) << form;
         EXPECT_EQ(r.out.find_first_of("\x1b\x07\x7f\x9b"), std::string::npos) << form;  // C1 CSI is C2 9B
-        EXPECT_NE(r.out.find(shown_file), std::string::npos) << form;
+        EXPECT_TRUE(has(r.out, shown_file)) << form;
         if (std::string(form) != "-bodyfile") {
-            EXPECT_NE(r.out.find(shown_exe), std::string::npos) << form;
+            EXPECT_TRUE(has(r.out, shown_exe)) << form;
         }
     }
     // The JSON forms keep the value and escape every control code, C1 included, so that a reader
     // printing it (jq -r) sends none to the terminal.
     for (const char* form : {"-jsonl", "-timesketch"}) {
-        const tool_result r = run_in(dir, {file, form});
+        const tool_result r = run_tool({file, form});
         EXPECT_EQ(r.out.find_first_of("\x1b\x07\x7f\x9b"), std::string::npos) << form;
-        EXPECT_NE(r.out.find("C\\u001b]0;x\\u0007D\\u007f\\u009bE\u00e9\u20ac"), std::string::npos) << form << r.out;
+        EXPECT_TRUE(has(r.out, "C\\u001b]0;x\\u0007D\\u007f\\u009bE\u00e9\u20ac")) << form;
     }
     const std::string junk = dir / "j\x1b]0;x\x07\x9b.pf";
     write_file(junk, "not a prefetch file");
-    EXPECT_EQ(run_in(dir, {"-pipe"}, junk + "\n").err, "prob parsing file " + dir / "j[0x1B]]0;x[0x07][0x9B].pf" +
+    EXPECT_EQ(run_tool({"-pipe"}, junk + "\n").err, "prob parsing file " + dir / "j[0x1B]]0;x[0x07][0x9B].pf" +
                                                          "\nruntrail: 1 file: 0 reported, 1 skipped\n");
 }
 
@@ -233,15 +212,15 @@ struct deep_directories {
 
 TEST(Evidence, DirectoryTooDeepToListIsSaidAndCountedAndAnUnlistableRootFailsTheRun) {
     scratch_dir dir;
-    const tool_result missing = run_in(dir, {"-enumdir", dir / "no/such/root", "-csv", "-quiet"});
+    const tool_result missing = run_tool({"-enumdir", dir / "no/such/root", "-csv", "-quiet"});
     EXPECT_EQ(missing.status, 255);
     EXPECT_EQ(missing.err, "prob reading directory " + dir / "no/such/root" + "\n");
 
     const std::string walk = walk_with_real_file(dir);
     const deep_directories deep(walk);
-    const tool_result too_deep = run_in(dir, {"-enumdir", walk, "-num_subdirs", "30", "-csv"});
+    const tool_result too_deep = run_tool({"-enumdir", walk, "-num_subdirs", "30", "-csv"});
     EXPECT_EQ(count_of(too_deep.err, "prob reading directory " + walk + "/"), 1u) << too_deep.err.substr(0, 200);
-    EXPECT_NE(too_deep.err.find("runtrail: 2 files: 1 reported, 1 skipped\n"), std::string::npos) << too_deep.err;
+    EXPECT_TRUE(has(too_deep.err, "runtrail: 2 files: 1 reported, 1 skipped\n"));
 }
 
 TEST(Evidence, DirectoryWithoutPermissionIsSaidAndCounted) {
@@ -251,10 +230,10 @@ TEST(Evidence, DirectoryWithoutPermissionIsSaidAndCounted) {
     fs::create_directory(locked);
     write_file(locked + "/hidden.pf", read_text(k_real));
     fs::permissions(locked, fs::perms::none);
-    const tool_result r = run_in(dir, {"-enumdir", walk, "-num_subdirs", "1", "-csv"});
+    const tool_result r = run_tool({"-enumdir", walk, "-num_subdirs", "1", "-csv"});
     fs::permissions(locked, fs::perms::owner_all);
-    EXPECT_NE(r.err.find("prob reading directory " + locked + "/\n"), std::string::npos) << r.err;
-    EXPECT_NE(r.err.find("runtrail: 2 files: 1 reported, 1 skipped\n"), std::string::npos) << r.err;
+    EXPECT_TRUE(has(r.err, "prob reading directory " + locked + "/\n"));
+    EXPECT_TRUE(has(r.err, "runtrail: 2 files: 1 reported, 1 skipped\n"));
 }
 
 TEST(Evidence, FirstFailedWriteEndsTheRunAndNoUnwrittenReportCountsAsReported) {
@@ -262,22 +241,15 @@ TEST(Evidence, FirstFailedWriteEndsTheRunAndNoUnwrittenReportCountsAsReported) {
     // Reports enough to fill the output buffer many times over, then a name that must never be read.
     std::string names;
     for (int i = 0; i < 1000; ++i) names += k_real + "\n";
-    const tool_result r =
-        run_in(dir, {"-pipe", "-csvl2t", "-out", "/dev/full"}, names + dir / "after-the-failure.pf\n");
-    EXPECT_EQ(r.status, 255);
-    EXPECT_EQ(count_of(r.err, "prob writing results file: /dev/full\n"), 1u) << r.err;
-    EXPECT_EQ(r.err.find("after-the-failure"), std::string::npos) << "a name was read after the failed write";
-    EXPECT_NE(r.err.find(" files: 0 reported, "), std::string::npos) << r.err;
-}
-
-TEST(Evidence, WalkDepthIsAWholeNumberWithinThePathLimit) {
-    for (const std::string bad : {"abc", "4294967296", "-1", "0x10", "2049", " 3", ""}) {
-        const command_line c = parse_command_line({"runtrail", "-enumdir", "d", "-num_subdirs", bad});
-        EXPECT_EQ(c.result, command_line::outcome::failed) << bad;
-        EXPECT_EQ(c.error, "invalid -num_subdirs value: " + bad + " (a whole number from 0 to 2048)");
+    for (const char* threads : {"1", "3"}) {
+        const tool_result r = run_tool({"-pipe", "-csvl2t", "-out", "/dev/full", "-threads", threads},
+                                     names + dir / "after-the-failure.pf\n");
+        EXPECT_EQ(r.status, 255) << threads;
+        EXPECT_EQ(r.err.find("prob writing results file: /dev/full\n"), 0u) << r.err;
+        EXPECT_EQ(count_of(r.err, "prob writing results file"), 1u) << r.err;
+        EXPECT_EQ(r.err.find("after-the-failure"), std::string::npos) << "a name was read after the failed write";
+        EXPECT_TRUE(has(r.err, " files: 0 reported, "));
     }
-    EXPECT_EQ(settings_of({"-enumdir", "d", "-num_subdirs", "2048"}).walk_depth, 2048u);
-    EXPECT_EQ(settings_of({"-enumdir", "d", "-num_subdirs", "007"}).walk_depth, 7u);
 }
 
 TEST(Evidence, ResultsGoToAFifo) {
@@ -285,7 +257,7 @@ TEST(Evidence, ResultsGoToAFifo) {
     const std::string fifo = dir / "results.fifo";
     ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
     const int reader = open(fifo.c_str(), O_RDONLY | O_NONBLOCK);  // the reader is there before runtrail
-    const tool_result r = run_in(dir, {k_real, "-csv", "-out", fifo});
+    const tool_result r = run_tool({k_real, "-csv", "-out", fifo});
     std::string got(65536, '\0');
     got.resize(static_cast<size_t>(std::max<ssize_t>(0, read(reader, got.data(), got.size()))));
     close(reader);

@@ -3,6 +3,7 @@
 #include <regex>
 #include <set>
 #include <sstream>
+#include <tuple>
 
 #include "test_support.h"
 #include "time_format.h"
@@ -17,15 +18,8 @@ command_line parsed(std::vector<std::string> args) {
 }
 
 TEST(Options, FormatsAndSeparatorsFromTheCommandLine) {
-    struct row {
-        std::vector<std::string> args;
-        output_form form;
-        std::string separator;
-        char sep_char;
-        bool compact;
-        bool verbose;
-    };
-    const row rows[] = {
+    // The arguments, then the form, separator, separator character, compact fields and verbose they give.
+    const std::tuple<std::vector<std::string>, output_form, std::string, char, bool, bool> rows[] = {
         {{"x.pf"}, output_form::text, " | ", 0, false, true},
         {{"x.pf", "-CSV"}, output_form::csv, ",", ',', true, false},
         {{"x.pf", "-csv", "-pair_datetime"}, output_form::csv, ",", ',', false, false},
@@ -43,14 +37,13 @@ TEST(Options, FormatsAndSeparatorsFromTheCommandLine) {
         {{"x.pf", "-csv", "-csv_separator", " , ", "-enable_quoted_csv_fields"}, output_form::csv, ",", 0, true, false},
         {{"x.pf", "-csvl2t", "-csv_separator", " ; ", "-no_whitespace"}, output_form::log2timeline, ";", 0, true, false},
     };
-    for (const row& r : rows) {
-        const command_line c = parsed(r.args);
-        ASSERT_EQ(c.result, command_line::outcome::run) << r.args[0] << " " << c.error;
-        EXPECT_EQ(c.settings.report.form, r.form) << r.args[0] << " " << r.args.back();
-        EXPECT_EQ(c.settings.report.separator, r.separator) << r.args[0] << " " << r.args.back();
-        EXPECT_EQ(c.settings.report.field_sep_char, r.sep_char) << r.args[0] << " " << r.args.back();
-        EXPECT_EQ(c.settings.report.compact_fields, r.compact) << r.args[0] << " " << r.args.back();
-        EXPECT_EQ(c.settings.report.verbose, r.verbose) << r.args[0] << " " << r.args.back();
+    for (const auto& [args, form, separator, sep_char, compact, verbose] : rows) {
+        const command_line c = parsed(args);
+        const report_settings& got = c.settings.report;
+        ASSERT_EQ(c.result, command_line::outcome::run) << c.error;
+        EXPECT_EQ(std::tuple(got.form, got.separator, got.field_sep_char, got.compact_fields, got.verbose),
+                  std::tuple(form, separator, sep_char, compact, verbose))
+            << testing::PrintToString(args);
     }
     const command_line both = parsed({"-enumdir", "d", "-pipe", "-num_subdirs", "16"});
     EXPECT_EQ(both.settings.input, input_mode::standard_input);  // with both, names come from standard input
@@ -96,6 +89,23 @@ TEST(Options, UnknownRefusedAndMisusedOptionsFailAndHelpDoesNot) {
     const tool_result help = run_tool({"-h"});
     EXPECT_EQ(help.status, 0);
     EXPECT_EQ(help.err, usage_text(RUNTRAIL_BINARY));
+}
+
+TEST(Options, CountsAreWholeNumbersWithinTheirRange) {
+    const std::tuple<std::string, std::vector<std::string>, std::string> refused[] = {
+        {"-num_subdirs", {"abc", "4294967296", "-1", "0x10", "2049", " 3", ""}, " (a whole number from 0 to 2048)"},
+        {"-threads", {"0", "-1", "abc", "1025", "2x"}, " (a whole number from 1 to 1024)"}};
+    for (const auto& [option, values, range] : refused)
+        for (const std::string& bad : values) {
+            const command_line c = parsed({"-enumdir", "d", option, bad});
+            EXPECT_EQ(c.result, command_line::outcome::failed) << bad;
+            EXPECT_EQ(c.error, "invalid " + option + " value: " + bad + range);
+        }
+    EXPECT_EQ(settings_of({"-enumdir", "d", "-num_subdirs", "2048"}).walk_depth, 2048u);
+    EXPECT_EQ(settings_of({"-enumdir", "d", "-num_subdirs", "007"}).walk_depth, 7u);
+    const tool_result r = run_tool({"-pipe", "-threads", "0"});
+    EXPECT_EQ(r.status, 255);
+    EXPECT_EQ(r.err, "invalid -threads value: 0 (a whole number from 1 to 1024)\n");
 }
 
 // The options of a text: every "-name" in the lines `is_entry` picks, up to a " = " that starts
@@ -173,10 +183,9 @@ TEST(TimeFormat, PatternsRenderWhatTheySayAndUnusablePatternsAreRefused) {
 TEST(TimeFormat, OnePatternForEveryDateOfAReport) {
     // The date columns and the list of earlier runs of one row follow the same pattern.
     const loaded_file f = load_real_file("Win10/CALC.EXE-3FBEF7FD.pf");
-    std::string out;
-    make_report_writer(settings_of({"-csv", "-dateformat", "yy-mm-dd"}).report)->write(f.facts, f.record, out);
-    EXPECT_NE(out.find(",2,16-01-11, 22:08:20.985,21-03-04,"), std::string::npos) << out;
-    EXPECT_NE(out.find(",16-01-10 02:12:33.809\n"), std::string::npos) << out;
+    const std::string out = report_of({"-csv", "-dateformat", "yy-mm-dd"}, f);
+    EXPECT_TRUE(has(out, ",2,16-01-11, 22:08:20.985,21-03-04,"));
+    EXPECT_TRUE(has(out, ",16-01-10 02:12:33.809\n"));
 
     const command_line c = parsed({"x.pf", "-dateformat", "yyyy-m-d", "-timeformat", "hh:mm"});
     EXPECT_EQ(c.warnings, (std::vector<std::string>{"invalid yyyy-m-d, using default format", "invalid hh:mm, using default format"}));

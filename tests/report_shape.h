@@ -76,33 +76,6 @@ inline std::string check_lines(const std::string& output, const std::string& key
     return {};
 }
 
-// CSV: every line has as many fields as the header line.
-inline std::string check_csv(const std::string& output, const report_settings& settings) {
-    if (output.empty()) return {};
-    const std::string key = split_key(settings.separator);
-    const int columns = count_fields(std::string_view(output).substr(0, output.find('\n')), key, settings.quoted_fields);
-    return check_lines(output, key, settings.quoted_fields, columns, "csv");
-}
-
-inline std::string check_l2t(const std::string& output, const report_settings& settings) {
-    if (output.empty()) return {};
-    return check_lines(output, split_key(settings.separator), settings.quoted_fields,
-                       settings.pair_datetime ? k_l2t_fields - 1 : k_l2t_fields, "l2t");
-}
-
-// The body-file separator is always "|", whatever the run's separator.
-inline std::string check_body(const std::string& output) {
-    if (output.empty()) return {};
-    return check_lines(output, "|", false, k_body_fields, "body");
-}
-
-// The text report: names are cut into lines only where the report means to.
-inline std::string check_text(const std::string& output) {
-    if (output.find('\r') != std::string::npos) return "text: CR in the report";
-    if (!output.empty() && output.back() != '\n') return "text: report does not end with a line end";
-    return {};
-}
-
 // A minimal JSON syntax check: one value, strings without raw control characters and with known
 // escapes, nothing after the value. One pass over the text, no copies: a report of a million names
 // is checked in about the time it took to write.
@@ -162,7 +135,6 @@ private:
 
 // JSON Lines: every line is one JSON object.
 inline std::string check_jsonl(const std::string& output) {
-    if (output.empty()) return {};
     if (output.back() != '\n') return "jsonl: output does not end with a line end";
     for (size_t start = 0; start < output.size();) {
         const size_t end = output.find('\n', start);
@@ -195,18 +167,27 @@ inline std::string check_html(const std::string& output) {
     return {};
 }
 
-// Whatever the form, the shape it must have.
+// Whatever the form, the shape it must have. The text report has its names cut into lines only
+// where it means to; a CSV line has as many fields as the header line; the body-file separator is
+// always "|", whatever the run's separator.
 inline std::string check(const std::string& output, const report_settings& settings) {
-    switch (settings.form) {
-        case output_form::text: return check_text(output);
-        case output_form::csv: return check_csv(output, settings);
-        case output_form::log2timeline: return check_l2t(output, settings);
-        case output_form::body_file: return check_body(output);
-        case output_form::json_lines:
-        case output_form::timesketch: return check_jsonl(output);
-        case output_form::html: return check_html(output);
+    if (settings.form == output_form::text) {
+        if (output.find('\r') != std::string::npos) return "text: CR in the report";
+        if (!output.empty() && output.back() != '\n') return "text: report does not end with a line end";
+        return {};
     }
-    return {};
+    if (output.empty()) return {};
+    const std::string key = split_key(settings.separator);
+    const bool quoted = settings.quoted_fields;
+    switch (settings.form) {
+        case output_form::csv:
+            return check_lines(output, key, quoted, count_fields(std::string_view(output).substr(0, output.find('\n')), key, quoted), "csv");
+        case output_form::log2timeline:
+            return check_lines(output, key, quoted, settings.pair_datetime ? k_l2t_fields - 1 : k_l2t_fields, "l2t");
+        case output_form::body_file: return check_lines(output, "|", false, k_body_fields, "body");
+        case output_form::html: return check_html(output);
+        default: return check_jsonl(output);
+    }
 }
 
 }  // namespace runtrail::report_shape

@@ -13,6 +13,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -113,6 +114,46 @@ inline size_t count_of(const std::string& text, const std::string& part) {
     return n;
 }
 
+// Whether `part` stands in `text`; when not, the failure shows the text's start.
+inline testing::AssertionResult has(const std::string& text, const std::string& part) {
+    if (text.find(part) != std::string::npos) return testing::AssertionSuccess();
+    return testing::AssertionFailure() << "no \"" << part << "\" in:\n" << text.substr(0, 2000);
+}
+
+inline std::vector<std::string> lines_of(const std::string& text) {
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    return lines;
+}
+
+// A member of a one-line JSON object as written (a text without its quotes); "absent" when there is none.
+inline std::string json_member(const std::string& object, const std::string& name) {
+    const size_t at = object.find("\"" + name + "\":");
+    if (at == std::string::npos) return "absent";
+    const size_t start = at + name.size() + 3;
+    if (object[start] == '"') return object.substr(start + 1, object.find('"', start + 1) - start - 1);
+    return object.substr(start, object.find_first_of(",}", start) - start);
+}
+
+// The report of one file in the form the options give.
+inline std::string report_of(const std::vector<std::string>& options, const file_facts& facts,
+                             const prefetch_record& record) {
+    std::string out;
+    make_report_writer(settings_of(options).report)->write(facts, record, out);
+    return out;
+}
+inline std::string report_of(const std::vector<std::string>& options, const loaded_file& f) {
+    return report_of(options, f.facts, f.record);
+}
+
+// The report without its header block, whose command echo line names the thread count.
+inline std::string without_header_block(const std::string& out) {
+    if (out.rfind("runtrail ", 0) != 0) return out;  // the JSON forms have none
+    const size_t echo_end = out.find('\n', out.find('\n') + 1);
+    return echo_end == std::string::npos ? "" : out.substr(echo_end + 1);
+}
+
 // Little-endian writes into a test image.
 template <typename T>
 void put(std::vector<uint8_t>& image, size_t at, T value) {
@@ -125,12 +166,33 @@ struct tool_result {
     std::string out, err;
 };
 
+// A directory of its own for one test, removed with it.
+struct scratch_dir {
+    std::string path;
+    scratch_dir() {
+        std::string pattern = (fs::temp_directory_path() / "runtrail_testXXXXXX").string();
+        path = mkdtemp(pattern.data());
+    }
+    ~scratch_dir() { fs::remove_all(path); }
+    std::string operator/(const std::string& name) const { return path + "/" + name; }
+};
+
+// In a forked child: becomes the built program with `args`.
+[[noreturn]] inline void exec_tool(const std::vector<std::string>& args) {
+    std::vector<char*> argv{const_cast<char*>(RUNTRAIL_BINARY)};
+    for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    execv(RUNTRAIL_BINARY, argv.data());
+    _exit(127);
+}
+
 // The built program with `args`, `input` on standard input; standard output and error captured
-// through files in `work` (a directory that exists); its address space limited to
-// `address_space_limit` bytes when that is not 0.
+// through files in `work` (a directory that exists; by default one of the run's own); its address
+// space limited to `address_space_limit` bytes when that is not 0.
 inline tool_result run_tool(const std::vector<std::string>& args, const std::string& input = "",
-                            const std::string& work = fs::temp_directory_path().string(),
-                            rlim_t address_space_limit = 0) {
+                            std::string work = "", rlim_t address_space_limit = 0) {
+    const std::optional<scratch_dir> own = work.empty() ? std::optional<scratch_dir>(std::in_place) : std::nullopt;
+    if (own) work = own->path;
     const std::string in_path = work + "/rt_stdin", out_path = work + "/rt_stdout", err_path = work + "/rt_stderr";
     write_file(in_path, input);
     const pid_t child = fork();
@@ -142,11 +204,7 @@ inline tool_result run_tool(const std::vector<std::string>& args, const std::str
             const rlimit limit{address_space_limit, address_space_limit};
             setrlimit(RLIMIT_AS, &limit);
         }
-        std::vector<char*> argv{const_cast<char*>(RUNTRAIL_BINARY)};
-        for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-        argv.push_back(nullptr);
-        execv(RUNTRAIL_BINARY, argv.data());
-        _exit(127);
+        exec_tool(args);
     }
     int status = 0;
     waitpid(child, &status, 0);
@@ -154,16 +212,5 @@ inline tool_result run_tool(const std::vector<std::string>& args, const std::str
     fs::remove(in_path), fs::remove(out_path), fs::remove(err_path);
     return r;
 }
-
-// A directory of its own for one test, removed with it.
-struct scratch_dir {
-    std::string path;
-    scratch_dir() {
-        std::string pattern = (fs::temp_directory_path() / "runtrail_testXXXXXX").string();
-        path = mkdtemp(pattern.data());
-    }
-    ~scratch_dir() { fs::remove_all(path); }
-    std::string operator/(const std::string& name) const { return path + "/" + name; }
-};
 
 }  // namespace runtrail::test

@@ -24,17 +24,10 @@ std::string mixed_names(const scratch_dir& dir) {
     return names + dir / "missing.pf\n";
 }
 
-// The report without its header block, whose command echo line names the thread count.
-std::string without_header_block(const std::string& out) {
-    if (out.rfind("runtrail ", 0) != 0) return out;  // the JSON forms have none
-    const size_t echo_end = out.find('\n', out.find('\n') + 1);
-    return echo_end == std::string::npos ? "" : out.substr(echo_end + 1);
-}
-
 TEST(Threads, EveryThreadCountGivesTheBytesOfOneThreadInEveryForm) {
     const scratch_dir dir;
     const std::string names = mixed_names(dir);
-    run_tool({"-pipe", "-quiet"}, names, dir.path);  // reading may move the files' access times once
+    run_tool({"-pipe", "-quiet"}, names);  // reading may move the files' access times once
     const std::vector<std::string> forms[] = {{"-longform"}, {"-csv", "-hashcheck"}, {"-csv", "-pair_datetime", "-pf_path"},
                                               {"-csvl2t"}, {"-bodyfile"}, {"-jsonl"}, {"-timesketch"}};
     for (const auto& form : forms) {
@@ -43,11 +36,11 @@ TEST(Threads, EveryThreadCountGivesTheBytesOfOneThreadInEveryForm) {
             std::vector<std::string> args = form;
             args.insert(args.end(), input.begin(), input.end());
             args.insert(args.end(), {"-threads", "1"});
-            const tool_result one = run_tool(args, names, dir.path);
+            const tool_result one = run_tool(args, names);
             ASSERT_FALSE(without_header_block(one.out).empty()) << form[0];
             for (const char* threads : {"2", "3", "8"}) {
                 args.back() = threads;
-                const tool_result many = run_tool(args, names, dir.path);
+                const tool_result many = run_tool(args, names);
                 const std::string what = form[0] + " " + input[0] + " -threads " + threads;
                 EXPECT_EQ(many.status, one.status) << what;
                 EXPECT_EQ(many.err, one.err) << what;
@@ -55,22 +48,6 @@ TEST(Threads, EveryThreadCountGivesTheBytesOfOneThreadInEveryForm) {
             }
         }
     }
-}
-
-// Reads what the child wrote to `fd` within `ms` milliseconds.
-std::string read_for(int fd, int ms) {
-    std::string text;
-    char buffer[4096];
-    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-    for (;;) {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(end - std::chrono::steady_clock::now());
-        pollfd p{fd, POLLIN, 0};
-        if (left.count() <= 0 || poll(&p, 1, static_cast<int>(left.count())) <= 0) break;
-        const ssize_t n = read(fd, buffer, sizeof buffer);
-        if (n <= 0) break;
-        text.append(buffer, static_cast<size_t>(n));
-    }
-    return text;
 }
 
 TEST(Threads, NamesArrivingSlowlyAreReportedAsTheyCome) {
@@ -82,8 +59,7 @@ TEST(Threads, NamesArrivingSlowlyAreReportedAsTheyCome) {
         dup2(names[0], 0);
         dup2(reports[1], 1);
         close(names[1]), close(reports[0]);
-        execl(RUNTRAIL_BINARY, RUNTRAIL_BINARY, "-pipe", "-csv", "-quiet", nullptr);  // as many threads as processors
-        _exit(127);
+        exec_tool({"-pipe", "-csv", "-quiet"});  // as many threads as processors
     }
     close(names[0]), close(reports[1]);
     // Each row shows up while the names that follow it are still to come.
@@ -91,9 +67,11 @@ TEST(Threads, NamesArrivingSlowlyAreReportedAsTheyCome) {
         const std::string line = data_path(file) + "\n";
         ASSERT_EQ(write(names[1], line.data(), line.size()), static_cast<ssize_t>(line.size()));
         std::string seen;
+        char buffer[4096];
         for (int tries = 0; tries < 100 && seen.find(file_name_of(file) + ",") == std::string::npos; ++tries)
-            seen += read_for(reports[0], 100);
-        EXPECT_NE(seen.find(file_name_of(file) + ","), std::string::npos) << file << " not reported while names still come";
+            if (pollfd p{reports[0], POLLIN, 0}; poll(&p, 1, 100) > 0 && (p.revents & POLLIN))
+                seen.append(buffer, static_cast<size_t>(std::max<ssize_t>(0, read(reports[0], buffer, sizeof buffer))));
+        EXPECT_TRUE(has(seen, file_name_of(file) + ",")) << file << " not reported while names still come";
     }
     close(names[1]);
     int status = 0;
@@ -109,7 +87,7 @@ TEST(Threads, MemoryOfManyLargeFilesDoesNotGrowWithTheThreadCount) {
     const scratch_dir dir;
     fs::create_directory(dir / "walk");
     for (int i = 0; i < 16; ++i) fs::copy_file(data_path("regressions/worst-case.mam"), dir / "walk/W" + std::to_string(i) + ".pf");
-    const tool_result r = run_tool({"-enumdir", dir / "walk", "-csv", "-out", dir / "r.csv", "-threads", "16"}, "", dir.path);
+    const tool_result r = run_tool({"-enumdir", dir / "walk", "-csv", "-out", dir / "r.csv", "-threads", "16"}, "");
     EXPECT_EQ(r.err, "runtrail: 16 files: 16 reported, 0 skipped\n");
     struct rusage usage {};
     ASSERT_EQ(getrusage(RUSAGE_CHILDREN, &usage), 0);
@@ -128,8 +106,7 @@ TEST(Threads, SignalEndsTheRunWithWholeReportsAndASummary) {
             dup2(names[0], 0);
             dup2(open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600), 2);
             close(names[1]);
-            execl(RUNTRAIL_BINARY, RUNTRAIL_BINARY, "-pipe", "-csv", "-out", results.c_str(), nullptr);
-            _exit(127);
+            exec_tool({"-pipe", "-csv", "-out", results});
         }
         close(names[0]);
         // Names still to come: the run waits for them, its reports written so far.
@@ -149,17 +126,11 @@ TEST(Threads, SignalEndsTheRunWithWholeReportsAndASummary) {
     }
 }
 
-TEST(Threads, FailedOrClosedOutputEndsTheRunAtOnce) {
+TEST(Threads, ClosedOutputEndsTheRunAtOnce) {
     const scratch_dir dir;
     std::string names;
     for (int i = 0; i < 40; ++i)
         for (const std::string& file : real_files()) names += data_path(file) + "\n";
-    // A full disk: said once, nothing counted as reported that was not written.
-    const tool_result full = run_tool({"-pipe", "-csv", "-out", "/dev/full", "-threads", "3"}, names, dir.path);
-    EXPECT_EQ(full.status, 255);
-    EXPECT_EQ(full.err.find("prob writing results file: /dev/full\n"), 0u) << full.err;
-    EXPECT_NE(full.err.find(" 0 reported, "), std::string::npos) << full.err;
-
     // A reader that goes away after one line: the run ends then, by the broken pipe, long before
     // its thousands of names are read.
     write_file(dir / "names", names);
@@ -167,12 +138,6 @@ TEST(Threads, FailedOrClosedOutputEndsTheRunAtOnce) {
     const std::string command = std::string(RUNTRAIL_BINARY) + " -pipe -longform -threads 3 < " + dir / "names" + " | head -1 > /dev/null";
     EXPECT_EQ(std::system(command.c_str()), 0);
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(20));
-
-    for (const char* refused : {"0", "-1", "abc", "1025", "2x"}) {
-        const tool_result r = run_tool({"-pipe", "-threads", refused}, "", dir.path);
-        EXPECT_EQ(r.status, 255) << refused;
-        EXPECT_EQ(r.err, std::string("invalid -threads value: ") + refused + " (a whole number from 1 to 1024)\n");
-    }
 }
 
 }  // namespace

@@ -2,28 +2,12 @@
 // valid time of every real file is one event with the three required fields, and no time that is
 // not valid makes one.
 #include <ctime>
-#include <sstream>
 
 #include "report_shape.h"
 #include "test_support.h"
 
 namespace runtrail::test {
 namespace {
-
-std::string report(const std::vector<std::string>& options, const loaded_file& f) {
-    std::string out;
-    make_report_writer(settings_of(options).report)->write(f.facts, f.record, out);
-    return out;
-}
-
-// The text of a member `"name":"text"` or `"name":number`; "absent" when there is none.
-std::string member(const std::string& line, const std::string& name) {
-    const size_t at = line.find("\"" + name + "\":");
-    if (at == std::string::npos) return "absent";
-    const size_t start = at + name.size() + 3;
-    if (line[start] == '"') return line.substr(start + 1, line.find('"', start + 1) - start - 1);
-    return line.substr(start, line.find_first_of(",}", start) - start);
-}
 
 // "yyyy-mm-ddThh:mm:ss.ffffff+00:00" of microseconds since 1970.
 std::string datetime_of(int64_t microseconds) {
@@ -45,8 +29,7 @@ TEST(Timesketch, EveryValidTimeOfEveryRealFileIsOneEventAtTheNearestMicrosecond)
         const loaded_file f = load_real_file(file);
         // The text report's times to the 100 ns, rounded half up to the microsecond as plaso does.
         std::vector<std::string> expected;
-        std::istringstream text(report({"-timeformat", "hh:mm:ss.xxxxxxx"}, f));
-        for (std::string line; std::getline(text, line);)
+        for (const std::string& line : lines_of(report_of({"-timeformat", "hh:mm:ss.xxxxxxx"}, f)))
             for (const auto& [label, description] : kinds) {
                 if (!line.starts_with(label) || line.size() <= label.size() + 1) continue;
                 std::tm t{};
@@ -61,14 +44,14 @@ TEST(Timesketch, EveryValidTimeOfEveryRealFileIsOneEventAtTheNearestMicrosecond)
                                    std::to_string(microseconds));
             }
         std::vector<std::string> seen;
-        std::istringstream lines(report({"-timesketch", "-hostname", "WS01"}, f));
-        for (std::string line; std::getline(lines, line); ++events) {
+        for (const std::string& line : lines_of(report_of({"-timesketch", "-hostname", "WS01"}, f))) {
             EXPECT_TRUE(report_shape::json_checker(line).whole_value()) << line;
-            EXPECT_NE(member(line, "message"), "absent") << line;
-            EXPECT_EQ(member(line, "hostname"), "WS01") << line;
-            EXPECT_EQ(member(line, "filename"), file) << line;
-            seen.push_back(member(line, "timestamp_desc") + " " + member(line, "datetime") + " " +
-                           member(line, "timestamp"));
+            EXPECT_NE(json_member(line, "message"), "absent") << line;
+            EXPECT_EQ(json_member(line, "hostname"), "WS01") << line;
+            EXPECT_EQ(json_member(line, "filename"), file) << line;
+            ++events;
+            seen.push_back(json_member(line, "timestamp_desc") + " " + json_member(line, "datetime") + " " +
+                           json_member(line, "timestamp"));
         }
         EXPECT_EQ(seen, expected) << file;
     }
@@ -82,19 +65,19 @@ TEST(Timesketch, TimesThatAreNotValidGiveNoEvent) {
     f.record.last_run = 0;
     f.record.earlier_runs = {1ULL << 63, 116444736000000000ULL + 9999999, 94354847999999999ULL, 441796896000000000ULL};
     f.record.volumes[0].created = 0xFFFFFFFFFFFFFFFFULL;
-    EXPECT_EQ(report({"-timesketch"}, f), "");
+    EXPECT_EQ(report_of({"-timesketch"}, f), "");
     // A slot repeating the last run is that run; the earliest and latest valid years still count.
     // Half a microsecond rounds up, less rounds down, and the carry may reach the next year.
     f.record.last_run = 130970237009853304ULL;
     f.record.earlier_runs = {94354848000000004ULL, 94354848000000015ULL, 130970237009853304ULL,
                              441796895999999999ULL};
-    const std::string events = report({"-timesketch"}, f);
+    const std::string events = report_of({"-timesketch"}, f);
     EXPECT_EQ(std::count(events.begin(), events.end(), '\n'), 4) << events;
     for (const char* time : {"\"datetime\":\"2016-01-11T22:08:20.985330+00:00\",\"timestamp\":1452550100985330",
                              "\"datetime\":\"1900-01-01T00:00:00.000000+00:00\",\"timestamp\":-2208988800000000",
                              "\"datetime\":\"1900-01-01T00:00:00.000002+00:00\",\"timestamp\":-2208988799999998",
                              "\"datetime\":\"3001-01-01T00:00:00.000000+00:00\",\"timestamp\":32535216000000000"})
-        EXPECT_NE(events.find(time), std::string::npos) << time << "\n" << events;
+        EXPECT_TRUE(has(events, time));
 }
 
 TEST(Timesketch, PathHintsAndMappedFilesAreBuiltAsPlasoBuildsThem) {
@@ -109,25 +92,21 @@ TEST(Timesketch, PathHintsAndMappedFilesAreBuiltAsPlasoBuildsThem) {
         f.record.modules.push_back(path);
         f.record.module_references.push_back({reference});
     }
-    const std::string events = report({"-timesketch"}, f);
+    const std::string events = report_of({"-timesketch"}, f);
     const std::string first = events.substr(0, events.find('\n'));
-    EXPECT_NE(first.find("path hints: \\\\WINDOWS\\\\SYSTEM32\\\\CMD.EXE; \\\\WINDOWS\\\\SYSWOW64\\\\cmd.exe hash: 0x4A81B364 "),
-              std::string::npos) << first;
-    EXPECT_NE(first.find("\"path_hints\":[\"\\\\WINDOWS\\\\SYSTEM32\\\\CMD.EXE\",\"\\\\WINDOWS\\\\SYSWOW64\\\\cmd.exe\"]"),
-              std::string::npos) << first;
-    EXPECT_NE(first.find("\"\\\\DEVICE\\\\HARDDISKVOLUME2\\\\WINDOWS\\\\SYSTEM32\\\\NTDLL.DLL [25654-1]\","), std::string::npos);
-    EXPECT_NE(first.find("SORTDEFAULT.NLS [18174-1]\",\"\\\\DEVICE\\\\HARDDISKVOLUME2\\\\WINDOWS\\\\SYSWOW64\\\\cmd.exe\","
+    EXPECT_TRUE(has(first, "path hints: \\\\WINDOWS\\\\SYSTEM32\\\\CMD.EXE; \\\\WINDOWS\\\\SYSWOW64\\\\cmd.exe hash: 0x4A81B364 "));
+    EXPECT_TRUE(has(first, "\"path_hints\":[\"\\\\WINDOWS\\\\SYSTEM32\\\\CMD.EXE\",\"\\\\WINDOWS\\\\SYSWOW64\\\\cmd.exe\"]"));
+    EXPECT_TRUE(has(first, "\"\\\\DEVICE\\\\HARDDISKVOLUME2\\\\WINDOWS\\\\SYSTEM32\\\\NTDLL.DLL [25654-1]\","));
+    EXPECT_TRUE(has(first, "SORTDEFAULT.NLS [18174-1]\",\"\\\\DEVICE\\\\HARDDISKVOLUME2\\\\WINDOWS\\\\SYSWOW64\\\\cmd.exe\","
                          "\"\\\\DEVICE\\\\HARDDISKVOLUME2\\\\WINDOWS\\\\SYSTEM32\\\\EN-US\\\\CMD.EXE.MUI [5-2]\","
-                         "\"\\\\DEVICE\\\\HARDDISKVOLUME22\\\\CMD.EXE [281474976710655-0]\"],"),
-              std::string::npos) << first;
+                         "\"\\\\DEVICE\\\\HARDDISKVOLUME22\\\\CMD.EXE [281474976710655-0]\"],"));
 
     // No module named after the program: plaso's empty hint list.
     f.record.exe_name = "PING.EXE";
-    const std::string none = report({"-timesketch"}, f);
-    EXPECT_NE(none.find("path hints: [] hash: 0x4A81B364 volume: 1 [serial number: 0x88008C2F, device path: "
-                        "\\\\DEVICE\\\\HARDDISKVOLUME2]\""),
-              std::string::npos) << none;
-    EXPECT_NE(none.find("\"path_hints\":[],"), std::string::npos) << none;
+    const std::string none = report_of({"-timesketch"}, f);
+    EXPECT_TRUE(has(none, "path hints: [] hash: 0x4A81B364 volume: 1 [serial number: 0x88008C2F, device path: "
+                        "\\\\DEVICE\\\\HARDDISKVOLUME2]\""));
+    EXPECT_TRUE(has(none, "\"path_hints\":[],"));
 }
 
 }  // namespace

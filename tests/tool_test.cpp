@@ -37,7 +37,7 @@ TEST(Tool, FilesThatCannotBeReportedAreNamedOnStandardErrorUnlessQuiet) {
         {work.path, "prob reading file "}, {k_not_prefetch, "prob parsing file "}, {k_good[0], ""}};
     for (const auto& [path, message] : cases) {
         // Standard error is no terminal: the message alone, no escape code.
-        const tool_result r = run_tool({path}, "", work.path), quiet = run_tool({path, "-quiet"}, "", work.path);
+        const tool_result r = run_tool({path}, ""), quiet = run_tool({path, "-quiet"}, "");
         EXPECT_EQ(r.status, message.empty() ? 0 : 255) << path;
         EXPECT_EQ(r.err, message.empty() ? "" : message + path + "\n");
         EXPECT_EQ(quiet.status, r.status) << path;
@@ -53,20 +53,20 @@ TEST(Tool, PipeRunsEndAsTheLastFileDidSeparateTextReportsAndWriteOneCsvHeader) {
         {k_good[0] + "\r\n" + k_good[1] + "\r\n\r\n", 0, 2},  // CR LF line ends, a blank line last
         {"", 255, 0}, {"\n\n", 255, 0}};
     for (const auto& [list, status, reports] : cases) {
-        const tool_result r = run_tool({"-pipe", "-csv", "-quiet"}, list, work.path);
+        const tool_result r = run_tool({"-pipe", "-csv", "-quiet"}, list);
         EXPECT_EQ(r.status, status) << list;
         // The header block's two lines, then the CSV header and a row for each reported file.
         EXPECT_EQ(count_of(r.out, "\n"), 2 + (reports ? reports + 1 : 0)) << list;
     }
     const std::string list = k_good[0] + "\n" + k_not_prefetch + "\n" + k_good[1] + "\n" + k_not_prefetch + "\n";
-    const tool_result text = run_tool({"-pipe", "-quiet"}, list, work.path);
+    const tool_result text = run_tool({"-pipe", "-quiet"}, list);
     EXPECT_EQ(text.status, 255);
     // Right after the header block and after each reported file, never after a failed one.
     EXPECT_EQ(count_of(text.out, k_separator), 3u);
     EXPECT_EQ(text.out.find(k_separator), text.out.find("\"\n") + 2);
     EXPECT_TRUE(text.out.ends_with(k_separator));
 
-    const tool_result csv = run_tool({"-pipe", "-csv"}, list + k_good[2] + "\n" + k_good[3] + "\n", work.path);
+    const tool_result csv = run_tool({"-pipe", "-csv"}, list + k_good[2] + "\n" + k_good[3] + "\n");
     EXPECT_EQ(csv.status, 0);
     EXPECT_EQ(count_of(csv.out, k_csv_header), 1u);
     EXPECT_EQ(count_of(csv.out, "\n"), 2u + 1u + 4u);
@@ -77,14 +77,14 @@ TEST(Tool, ResultsFileHoldsTheStandardOutputBytesAndAppendExtendsIt) {
     scratch_dir work;
     const std::string results = work / "results.csv", list = k_good[0] + "\n" + k_good[1] + "\n";
     const std::vector<std::string> appending{"-pipe", "-csv", "-out", results, "-append"};
-    EXPECT_EQ(run_tool(appending, list, work.path).out, "");
+    EXPECT_EQ(run_tool(appending, list).out, "");
     const std::string once = read_text(results);
     const auto after_echo = [](const std::string& out) { return out.substr(out.find("\"\n")); };
-    EXPECT_EQ(after_echo(once), after_echo(run_tool({"-pipe", "-csv"}, list, work.path).out));
+    EXPECT_EQ(after_echo(once), after_echo(run_tool({"-pipe", "-csv"}, list).out));
     // Each appending run adds its own header block and CSV header; without -append the file is replaced.
-    EXPECT_EQ(run_tool(appending, list, work.path).status, 0);
+    EXPECT_EQ(run_tool(appending, list).status, 0);
     EXPECT_EQ(read_text(results), once + once);
-    EXPECT_EQ(run_tool({"-pipe", "-csv", "-out", results}, list, work.path).status, 0);
+    EXPECT_EQ(run_tool({"-pipe", "-csv", "-out", results}, list).status, 0);
     EXPECT_EQ(count_of(read_text(results), k_csv_header), 1u);
 
 }
@@ -101,11 +101,7 @@ tool_result run_on_terminal(const std::vector<std::string>& args, const std::vec
     if (child == 0) {  // standard error stays on the terminal
         dup2(in_pipe[0], 0), dup2(open(out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600), 1);
         close(in_pipe[0]), close(in_pipe[1]);
-        std::vector<char*> argv{const_cast<char*>(RUNTRAIL_BINARY)};
-        for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-        argv.push_back(nullptr);
-        execv(RUNTRAIL_BINARY, argv.data());
-        _exit(127);
+        exec_tool(args);
     }
     close(in_pipe[0]);
     tool_result r;
@@ -140,9 +136,9 @@ TEST(Tool, StatusLineIsDrawnOnATerminalOnlyAndHiddenForEachMessage) {
                              "\nruntrail: 9 files: 5 reported, 4 skipped\n";
     const std::string input = batches[0] + batches[1] + batches[2];
     // No terminal: the messages and the summary, no escape code; -quiet: nothing at all.
-    const tool_result plain = run_tool({"-pipe", "-csv"}, input, work.path);
+    const tool_result plain = run_tool({"-pipe", "-csv"}, input);
     EXPECT_EQ(plain.err, said);
-    EXPECT_EQ(run_tool({"-pipe", "-csv", "-quiet"}, input, work.path).err, "");
+    EXPECT_EQ(run_tool({"-pipe", "-csv", "-quiet"}, input).err, "");
 
     const tool_result term = run_on_terminal({"-pipe", "-csv"}, batches, work / "out.csv");
     EXPECT_EQ(term.out, plain.out);
@@ -193,7 +189,7 @@ TEST(Tool, MactimeReadsTheBodyFileOfEveryRealFileWithItsRunAndFileTimes) {
         expected.emplace(mactime_date(unix_seconds(f.record.last_run)), 'c', name);
         for (uint64_t t : f.record.earlier_runs) expected.emplace(mactime_date(unix_seconds(t)), 'c', name);
     }
-    const tool_result body = run_tool({"-pipe", "-bodyfile", "-quiet"}, list, work.path);
+    const tool_result body = run_tool({"-pipe", "-bodyfile", "-quiet"}, list);
     ASSERT_EQ(body.status, 0);
     // The columns in sleuthkit's order: ...|size|atime|mtime|ctime|crtime.
     const size_t first = body.out.find("\n0|") + 1;
@@ -225,7 +221,7 @@ TEST(Tool, JqReadsEveryJsonLineAndEveryTimesketchEvent) {
         list += data_path(file) + "\n";
         expected += data_path(file) + " " + std::to_string(load_real_file(file).record.run_count) + "\n";
     }
-    const tool_result r = run_tool({"-pipe", "-jsonl", "-quiet"}, list + k_not_prefetch + "\n", work.path);
+    const tool_result r = run_tool({"-pipe", "-jsonl", "-quiet"}, list + k_not_prefetch + "\n");
     write_file(work / "all.jsonl", r.out);
     EXPECT_EQ(count_of(r.out, "\n"), real_files().size());
     EXPECT_EQ(shell_output("jq -r '.file_path + \" \" + (.run_count | tostring)' < '" + work / "all.jsonl" + "'", work),
