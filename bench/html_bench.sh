@@ -21,7 +21,6 @@ bin=${1:-$here/../build/runtrail}
 count=${2:-10000}
 data=$here/../tests/data
 runs=5
-files_per_dir=250
 
 [[ -x $bin ]] || { echo "no runtrail binary at $bin (build with -DCMAKE_BUILD_TYPE=Release)" >&2; exit 1; }
 browser=$(command -v chromium || command -v chromium-browser || true)
@@ -29,12 +28,8 @@ browser=$(command -v chromium || command -v chromium-browser || true)
 work=$(mktemp -d "${TMPDIR:-/tmp}/runtrail-html-bench-XXXXXX")
 trap 'rm -rf "$work"' EXIT
 
-mapfile -t sources < <(find "$data" -name '*.pf' -type f -not -path '*/Bad/*' | sort)
-for ((i = 0; i < count; i++)); do
-    dir=$work/tree/a$((i / (files_per_dir * 8)))/b$((i / files_per_dir % 8))
-    ((i % files_per_dir == 0)) && mkdir -p "$dir"
-    cp "${sources[i % ${#sources[@]}]}" "$dir/$i.pf"
-done
+source "$here/sample_tree.sh"
+make_sample_tree "$data" "$count" "$work/tree"
 
 peak_kib() { /usr/bin/time -f %M "$@" 2>&1 >/dev/null | tail -1; }
 jsonl_kib=$(peak_kib "$bin" -enumdir "$work/tree" -num_subdirs 4 -jsonl -quiet -out "$work/r.jsonl")

@@ -15,19 +15,14 @@ bin=${1:-$here/../build/runtrail}
 count=${2:-10000}
 data=$here/../tests/data
 runs=5
-files_per_dir=250
 
 [[ -x $bin ]] || { echo "no runtrail binary at $bin (build with -DCMAKE_BUILD_TYPE=Release)" >&2; exit 1; }
 cores=$(nproc)
 work=$(mktemp -d "${TMPDIR:-/tmp}/runtrail-threads-bench-XXXXXX")
 trap 'rm -rf "$work"' EXIT
 
-mapfile -t sources < <(find "$data" -name '*.pf' -type f -not -path '*/Bad/*' | sort)
-for ((i = 0; i < count; i++)); do
-    dir=$work/tree/a$((i / (files_per_dir * 8)))/b$((i / files_per_dir % 8))
-    ((i % files_per_dir == 0)) && mkdir -p "$dir"
-    cp "${sources[i % ${#sources[@]}]}" "$dir/$i.pf"
-done
+source "$here/sample_tree.sh"
+make_sample_tree "$data" "$count" "$work/tree"
 cat "$work"/tree/*/*/* > /dev/null  # warm cache
 
 # median_rate FORM THREADS...: the median files per second of $runs runs.

@@ -54,6 +54,19 @@ void append_text_cell(std::string& out, std::string_view value, const char* css_
 
 void append_json_ms(std::string& out, std::optional<int64_t> ms) { out += ms ? std::to_string(*ms) : "null"; }
 
+// A JSON array of shared names (modules, directories): one name line each, numbered later in input
+// order, then the closing bracket as data text.
+void append_shared_names(std::string& out, const std::vector<std::string>& names) {
+    out += "[\n";
+    for (const std::string& name : names) {
+        out += k_name_line;
+        append_script_json_string(out, name);
+        out += '\n';
+    }
+    out += k_json_line;
+    out += ']';
+}
+
 std::string_view line_text(std::string_view line) { return line.substr(1); }
 
 // A number the pending form wrote ("-1452978626058").
@@ -176,14 +189,8 @@ void html_report::render(const file_facts& file, const prefetch_record& record, 
         if (i) out += ',';
         out += std::to_string(runs[i]);
     }
-    out += "],\"m\":[\n";
-    for (const std::string& module : record.modules) {
-        out += k_name_line;
-        append_script_json_string(out, module);
-        out += '\n';
-    }
-    out += k_json_line;
-    out += ']';
+    out += "],\"m\":";
+    append_shared_names(out, record.modules);
     // The modules' NTFS file references ("entry-sequence", 0 for none), when the file stores any.
     const auto& references = record.module_references;
     if (std::any_of(references.begin(), references.end(), [](const ntfs_file_reference& r) { return r.value != 0; })) {
@@ -205,14 +212,9 @@ void html_report::render(const file_facts& file, const prefetch_record& record, 
         append_script_json_string(out, volume.device_path);
         out += ",\"s\":\"" + volume_serial_text(volume.serial) + "\",\"c\":";
         append_json_ms(out, page_milliseconds(volume.created));
-        out += ",\"d\":[\n";
-        for (const std::string& directory : volume.directories) {
-            out += k_name_line;
-            append_script_json_string(out, directory);
-            out += '\n';
-        }
-        out += k_json_line;
-        out += "]}";
+        out += ",\"d\":";
+        append_shared_names(out, volume.directories);
+        out += '}';
     }
     out += "]}\n";
 }
