@@ -56,6 +56,9 @@ public:
     void work(file_task& task);
 
 private:
+    // Takes `bytes` of the budget for the task; false when the run is stopping.
+    bool take_memory(file_task& task, uint64_t bytes);
+
     const written_files& written_;
     const report_writer& writer_;
     const name_source* source_;
