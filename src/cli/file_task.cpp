@@ -7,15 +7,12 @@
 namespace runtrail {
 namespace {
 
-// A report text up to this size keeps its memory for the next entry; a task of a large report
-// gives it back, so that idle tasks hold little whatever files went through them.
-constexpr size_t k_kept_report_bytes = 0x10000;  // 64 KiB
 // A record with up to this many names keeps its memory for the next file.
 constexpr size_t k_kept_record_names = 0x4000;
 
 }  // namespace
 
-void file_task::clear() {
+void file_task::clear(size_t kept_report_bytes) {
     name.clear();
     problem.clear();
     names_failed = false;
@@ -33,7 +30,7 @@ void file_task::clear() {
     facts.created = facts.mft_entry = 0;
     facts.deleted = false;
     record = prefetch_record{};
-    if (report.capacity() > k_kept_report_bytes) std::string().swap(report);
+    if (report.capacity() > kept_report_bytes) std::string().swap(report);
     report.clear();
     rendered = false;
     charge = 0;

@@ -17,6 +17,13 @@
 
 namespace runtrail {
 
+// What the report texts of idle tasks may keep: at most this per task, and all tasks of a parallel
+// run together at most k_kept_report_bytes_per_run (but always 64 KiB each), so that what they
+// keep stays small whatever the thread count.
+constexpr size_t k_most_kept_report_bytes = 0x100000;       // 1 MiB
+constexpr size_t k_least_kept_report_bytes = 0x10000;       // 64 KiB
+constexpr size_t k_kept_report_bytes_per_run = 0x2000000;   // 32 MiB
+
 struct file_task {
     std::string name;     // the file's name, as given; empty for an entry that is no name
     std::string problem;  // why the entry is no name (a line too long, a directory that cannot be listed)
@@ -38,8 +45,9 @@ struct file_task {
     uint64_t charge = 0;  // bytes taken from the run's memory budget, given back once put out
 
     // Empty again for the next entry, keeping the memory of its texts unless one large file made
-    // them grow.
-    void clear();
+    // them grow: a report text of up to `kept_report_bytes` keeps its memory, so that the next
+    // report does not allocate (and, past 256 KiB, map) it anew.
+    void clear(size_t kept_report_bytes = k_most_kept_report_bytes);
 };
 
 // Does the work of tasks one after the other, keeping its buffers from file to file. One per
