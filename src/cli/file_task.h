@@ -17,12 +17,12 @@
 
 namespace runtrail {
 
-// What the report texts of idle tasks may keep: at most this per task, and all tasks of a parallel
-// run together at most k_kept_report_bytes_per_run (but always 64 KiB each), so that what they
-// keep stays small whatever the thread count.
-constexpr size_t k_most_kept_report_bytes = 0x100000;       // 1 MiB
-constexpr size_t k_least_kept_report_bytes = 0x10000;       // 64 KiB
-constexpr size_t k_kept_report_bytes_per_run = 0x2000000;   // 32 MiB
+// What a report text kept for later reports may hold: a task of a single-thread run keeps up to
+// the most, one of a parallel run the least (its texts go round through the run's spares, those of
+// at least k_least_spare_report_bytes).
+constexpr size_t k_most_kept_report_bytes = 0x100000;  // 1 MiB
+constexpr size_t k_least_kept_report_bytes = 0x10000;  // 64 KiB
+constexpr size_t k_least_spare_report_bytes = 0x1000;  // 4 KiB
 
 struct file_task {
     std::string name;     // the file's name, as given; empty for an entry that is no name

@@ -21,16 +21,14 @@ constexpr size_t k_batch = 8;
 constexpr unsigned k_most_default_workers = 64;
 // How long the output may hold finished reports back while the next one is not ready.
 constexpr std::chrono::milliseconds k_idle_after{50};
+// What the spare report texts may hold together, whatever the thread count; a text larger than
+// this is not kept.
+constexpr size_t k_spare_report_bytes = 0x2000000;  // 32 MiB
 
 // What the threads share. The name thread keeps it alive on its own, so that a run that ends while
 // it waits for a name can leave it waiting.
 struct shared_run {
-    explicit shared_run(size_t capacity)
-        : tasks(capacity),
-          worked(capacity, false),
-          budget(k_parallel_memory_budget),
-          kept_report_bytes(std::clamp(k_kept_report_bytes_per_run / capacity, k_least_kept_report_bytes,
-                                       k_most_kept_report_bytes)) {
+    explicit shared_run(size_t capacity) : tasks(capacity), worked(capacity, false), budget(k_parallel_memory_budget) {
         for (auto& task : tasks) task = std::make_unique<file_task>();
     }
 
@@ -43,7 +41,12 @@ struct shared_run {
     std::vector<std::unique_ptr<file_task>> tasks;
     std::vector<bool> worked;
     memory_budget budget;
-    const size_t kept_report_bytes;  // what each idle task's report text keeps
+    // Report texts put out, lent to the next tasks to be worked, largest first: a few texts that
+    // have grown to the size of large reports go round, instead of every task growing its own
+    // (each growth past 256 KiB is a fresh mapping, and each of its pages a fault). In order of
+    // capacity; together at most k_spare_report_bytes.
+    std::vector<std::string> spare_reports;
+    size_t spare_report_bytes = 0;
     uint64_t taken = 0;     // tasks taken from the names
     uint64_t handed = 0;    // tasks handed to workers
     uint64_t put_out = 0;   // tasks put out
@@ -72,7 +75,7 @@ bool take_name(shared_run& s, const std::function<bool(file_task&)>& next_task, 
     // The next number's slot is free: no other thread touches it until the number is taken.
     file_task& task = *s.tasks[s.slot(s.taken)];
     hold.unlock();
-    task.clear(s.kept_report_bytes);
+    task.clear(k_least_kept_report_bytes);
     task.number = s.taken;
     const bool more = next_task(task);  // from standard input, may wait for a name a long time
     hold.lock();
@@ -96,6 +99,26 @@ void take_names_inline(shared_run& s, const std::function<bool(file_task&)>& nex
     for (size_t n = 0; n < most && s.has_room() && take_name(s, next_task, hold); ++n) {
     }
     s.taking_names = false;
+}
+
+// Gives the task a spare report text to render into; the lock is held.
+void lend_report(shared_run& s, file_task& task) {
+    if (s.spare_reports.empty()) return;
+    s.spare_report_bytes -= s.spare_reports.back().capacity();
+    task.report.swap(s.spare_reports.back());
+    s.spare_reports.pop_back();
+}
+
+// Keeps the put-out task's report text for a later task; the lock is held.
+void keep_report(shared_run& s, file_task& task) {
+    const size_t capacity = task.report.capacity();
+    if (capacity < k_least_spare_report_bytes || s.spare_report_bytes + capacity > k_spare_report_bytes) return;
+    task.report.clear();
+    const auto place = std::lower_bound(s.spare_reports.begin(), s.spare_reports.end(), capacity,
+                                        [](const std::string& spare, size_t c) { return spare.capacity() < c; });
+    s.spare_reports.insert(place, std::move(task.report));
+    s.spare_report_bytes += capacity;
+    task.report = std::string();
 }
 
 void take_names(const std::shared_ptr<shared_run>& shared, std::function<bool(file_task&)> next_task) {
@@ -126,7 +149,10 @@ void work_tasks(shared_run& s, file_worker worker, const std::function<bool(file
             // another holds several tasks.
             const uint64_t waiting = s.taken - s.handed;
             const uint64_t share = std::clamp<uint64_t>(waiting / (s.idle_workers + 1), 1, k_batch);
-            for (uint64_t n = 0; n < share; ++n) batch.push_back(s.handed++);
+            for (uint64_t n = 0; n < share; ++n) {
+                lend_report(s, *s.tasks[s.slot(s.handed)]);
+                batch.push_back(s.handed++);
+            }
         }
         for (const uint64_t number : batch) {
             worker.work(*s.tasks[s.slot(number)]);
@@ -177,6 +203,7 @@ void run_in_parallel(const parallel_run& run) {
         while (!s.next_ready() && s.handed < s.taken && s.budget.has_room()) {
             const uint64_t number = s.handed++;
             file_task& waiting = *s.tasks[s.slot(number)];
+            lend_report(s, waiting);
             hold.unlock();
             own_worker.work(waiting);
             hold.lock();
@@ -203,6 +230,7 @@ void run_in_parallel(const parallel_run& run) {
         s.budget.give_back(task.charge);
         task.charge = 0;
         hold.lock();
+        keep_report(s, task);
         ++s.put_out;
         s.budget.next_out(s.put_out);
         // The name thread goes on once half the room is free, not for every task put out; an idle
