@@ -241,6 +241,18 @@ TEST_F(Image, ThreadsGiveTheBytesOfOneThread) {
     }
 }
 
+// Sleuthkit and its dependencies cost every run ~15 ms of start-up when linked: only -image loads it.
+TEST_F(Image, OnlyAnImageRunLoadsSleuthkit) {
+    setenv("LD_DEBUG", "files", 1);  // the dynamic loader names every library it loads
+    const tool_result plain = run({real_files().front(), "-csv"});
+    const tool_result from_image = run({"-image", image("ntfs-volume.img"), "-csv", "-quiet"});
+    unsetenv("LD_DEBUG");
+    EXPECT_EQ(count_of(plain.out, "\n"), 2u) << plain.err;  // the header and the file's row
+    EXPECT_EQ(count_of(from_image.out, "\n"), 16u) << from_image.err;  // two header lines, columns, 13 files
+    EXPECT_EQ(count_of(plain.err, "libtsk"), 0u);
+    EXPECT_GT(count_of(from_image.err, "libtsk"), 0u);
+}
+
 TEST(ImageOption, GoesWithNeitherPipeNorAFileName) {
     EXPECT_EQ(parse_command_line({"runtrail", "-image", "d.E01", "-pipe"}).result, command_line::outcome::failed);
     EXPECT_EQ(parse_command_line({"runtrail", "-image", "d.E01", "x.pf"}).result, command_line::outcome::failed);

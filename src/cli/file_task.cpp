@@ -7,15 +7,12 @@
 namespace runtrail {
 namespace {
 
-// A report text up to this size keeps its memory for the next entry; a task of a large report
-// gives it back, so that idle tasks hold little whatever files went through them.
-constexpr size_t k_kept_report_bytes = 0x10000;  // 64 KiB
 // A record with up to this many names keeps its memory for the next file.
 constexpr size_t k_kept_record_names = 0x4000;
 
 }  // namespace
 
-void file_task::clear() {
+void file_task::clear(size_t kept_report_bytes) {
     name.clear();
     problem.clear();
     names_failed = false;
@@ -33,26 +30,29 @@ void file_task::clear() {
     facts.created = facts.mft_entry = 0;
     facts.deleted = false;
     record = prefetch_record{};
-    if (report.capacity() > k_kept_report_bytes) std::string().swap(report);
+    if (report.capacity() > kept_report_bytes) std::string().swap(report);
     report.clear();
     rendered = false;
     charge = 0;
 }
 
+bool file_worker::take_memory(file_task& task, uint64_t bytes) {
+    if (!budget_->take(task.number, bytes, may_wait_)) return false;
+    task.charge += bytes;
+    return true;
+}
+
 void file_worker::work(file_task& task) {
     if (task.name.empty()) return;
-    // Never read what this run writes: its report would be of runtrail's own output. A file inside a
-    // disk image is not one of them.
-    if (!task.is_held) task.role = written_.role_of(task.name);
-    if (task.role != written_role::none) return;
     memory_gate gate;
-    if (budget_) {
-        gate = [&](uint64_t bytes) {
-            if (!budget_->take(task.number, bytes, may_wait_)) return false;
-            task.charge += bytes;
-            return true;
-        };
-    }
+    if (budget_) gate = [this, &task](uint64_t bytes) { return take_memory(task, bytes); };
+    // Never read what this run writes: its report would be of runtrail's own output. The file is
+    // known by its identity once open, which spares a look-up of its path. A file inside a disk
+    // image is not one of them.
+    const read_check may_read = [this, &task](const file_identity& file, uint64_t bytes) {
+        task.role = written_.role_of(file);
+        return task.role == written_role::none && (!budget_ || take_memory(task, bytes));
+    };
     try {
         if (task.is_held) {
             task.facts = task.held.facts;
@@ -66,7 +66,7 @@ void file_worker::work(file_task& task) {
                                   : load_result::unreadable;
             }
         } else {
-            task.loaded = load_prefetch_file(task.name, buffers_, task.facts, record_, gate);
+            task.loaded = load_prefetch_file(task.name, buffers_, task.facts, record_, may_read, gate);
         }
         if (task.loaded == load_result::loaded) {
             // Once the run's first report is out, every report renders on its own, and the record

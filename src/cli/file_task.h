@@ -17,6 +17,13 @@
 
 namespace runtrail {
 
+// What a report text kept for later reports may hold: a task of a single-thread run keeps up to
+// the most, one of a parallel run the least (its texts go round through the run's spares, those of
+// at least k_least_spare_report_bytes).
+constexpr size_t k_most_kept_report_bytes = 0x100000;  // 1 MiB
+constexpr size_t k_least_kept_report_bytes = 0x10000;  // 64 KiB
+constexpr size_t k_least_spare_report_bytes = 0x1000;  // 4 KiB
+
 struct file_task {
     std::string name;     // the file's name, as given; empty for an entry that is no name
     std::string problem;  // why the entry is no name (a line too long, a directory that cannot be listed)
@@ -38,8 +45,9 @@ struct file_task {
     uint64_t charge = 0;  // bytes taken from the run's memory budget, given back once put out
 
     // Empty again for the next entry, keeping the memory of its texts unless one large file made
-    // them grow.
-    void clear();
+    // them grow: a report text of up to `kept_report_bytes` keeps its memory, so that the next
+    // report does not allocate (and, past 256 KiB, map) it anew.
+    void clear(size_t kept_report_bytes = k_most_kept_report_bytes);
 };
 
 // Does the work of tasks one after the other, keeping its buffers from file to file. One per
@@ -56,6 +64,9 @@ public:
     void work(file_task& task);
 
 private:
+    // Takes `bytes` of the budget for the task; false when the run is stopping.
+    bool take_memory(file_task& task, uint64_t bytes);
+
     const written_files& written_;
     const report_writer& writer_;
     const name_source* source_;

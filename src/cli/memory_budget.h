@@ -3,8 +3,12 @@
 // for room before it takes memory in proportion to its file, except the next task to be put out,
 // which always goes on however large its file: the run cannot stall, and memory stays within the
 // budget and that one file whatever the thread count.
+//
+// Taking and giving back are a few atomic operations; the lock is taken only by a task that must
+// wait and by whoever then wakes it, since every file passes here several times.
 #pragma once
 
+#include <atomic>
 #include <condition_variable>
 #include <cstdint>
 #include <mutex>
@@ -29,13 +33,16 @@ public:
     void stop();
 
 private:
-    std::mutex lock_;
+    bool try_take(uint64_t bytes);  // takes `bytes` if they fit under the limit
+    void wake_waiting();
+
+    std::mutex lock_;  // taken by tasks that wait, and to wake them
     std::condition_variable room_;
     const uint64_t limit_;
-    uint64_t held_ = 0;
-    uint64_t next_out_ = 0;
-    unsigned waiting_ = 0;
-    bool stopped_ = false;
+    std::atomic<uint64_t> held_{0};
+    std::atomic<uint64_t> next_out_{0};
+    std::atomic<unsigned> waiting_{0};
+    std::atomic<bool> stopped_{false};
 };
 
 }  // namespace runtrail

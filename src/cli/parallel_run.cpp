@@ -21,6 +21,9 @@ constexpr size_t k_batch = 8;
 constexpr unsigned k_most_default_workers = 64;
 // How long the output may hold finished reports back while the next one is not ready.
 constexpr std::chrono::milliseconds k_idle_after{50};
+// What the spare report texts may hold together, whatever the thread count; a text larger than
+// this is not kept.
+constexpr size_t k_spare_report_bytes = 0x2000000;  // 32 MiB
 
 // What the threads share. The name thread keeps it alive on its own, so that a run that ends while
 // it waits for a name can leave it waiting.
@@ -38,6 +41,12 @@ struct shared_run {
     std::vector<std::unique_ptr<file_task>> tasks;
     std::vector<bool> worked;
     memory_budget budget;
+    // Report texts put out, lent to the next tasks to be worked, largest first: a few texts that
+    // have grown to the size of large reports go round, instead of every task growing its own
+    // (each growth past 256 KiB is a fresh mapping, and each of its pages a fault). In order of
+    // capacity; together at most k_spare_report_bytes.
+    std::vector<std::string> spare_reports;
+    size_t spare_report_bytes = 0;
     uint64_t taken = 0;     // tasks taken from the names
     uint64_t handed = 0;    // tasks handed to workers
     uint64_t put_out = 0;   // tasks put out
@@ -45,59 +54,105 @@ struct shared_run {
     bool waiting_for_result = false;
     bool waiting_for_room = false;
     bool names_done = false;
+    // Names that come at once (a walk) are taken by whichever thread runs short of tasks, one
+    // thread at a time; names from standard input by a thread of their own.
+    bool names_taken_inline = false;
+    bool taking_names = false;
     bool name_thread_done = false;
     bool stop = false;
 
     size_t capacity() const { return tasks.size(); }
+    bool has_room() const { return taken - put_out < capacity(); }
+    // A thread may take names now.
+    bool may_take_names() const { return names_taken_inline && !taking_names && !names_done && has_room(); }
     size_t slot(uint64_t number) const { return static_cast<size_t>(number % capacity()); }
     bool next_ready() const { return (put_out < taken && worked[slot(put_out)]) || (names_done && put_out == taken); }
 };
 
+// Takes the next name into the next free slot; `hold` holds the lock and there is room. False when
+// the names are used up or the run is stopping.
+bool take_name(shared_run& s, const std::function<bool(file_task&)>& next_task, std::unique_lock<std::mutex>& hold) {
+    // The next number's slot is free: no other thread touches it until the number is taken.
+    file_task& task = *s.tasks[s.slot(s.taken)];
+    hold.unlock();
+    task.clear(k_least_kept_report_bytes);
+    task.number = s.taken;
+    const bool more = next_task(task);  // from standard input, may wait for a name a long time
+    hold.lock();
+    if (s.stop) return false;
+    if (!more) {
+        s.names_done = true;
+        s.work_ready.notify_all();
+        if (s.waiting_for_result) s.result_ready.notify_one();
+        return false;
+    }
+    s.worked[s.slot(s.taken++)] = false;
+    if (s.idle_workers > 0) s.work_ready.notify_one();
+    return true;
+}
+
+// Takes up to `most` names inline, while there is room; `hold` holds the lock.
+void take_names_inline(shared_run& s, const std::function<bool(file_task&)>& next_task,
+                       std::unique_lock<std::mutex>& hold, size_t most) {
+    if (!s.may_take_names()) return;
+    s.taking_names = true;
+    for (size_t n = 0; n < most && s.has_room() && take_name(s, next_task, hold); ++n) {
+    }
+    s.taking_names = false;
+}
+
+// Gives the task a spare report text to render into; the lock is held.
+void lend_report(shared_run& s, file_task& task) {
+    if (s.spare_reports.empty()) return;
+    s.spare_report_bytes -= s.spare_reports.back().capacity();
+    task.report.swap(s.spare_reports.back());
+    s.spare_reports.pop_back();
+}
+
+// Keeps the put-out task's report text for a later task; the lock is held.
+void keep_report(shared_run& s, file_task& task) {
+    const size_t capacity = task.report.capacity();
+    if (capacity < k_least_spare_report_bytes || s.spare_report_bytes + capacity > k_spare_report_bytes) return;
+    task.report.clear();
+    const auto place = std::lower_bound(s.spare_reports.begin(), s.spare_reports.end(), capacity,
+                                        [](const std::string& spare, size_t c) { return spare.capacity() < c; });
+    s.spare_reports.insert(place, std::move(task.report));
+    s.spare_report_bytes += capacity;
+    task.report = std::string();
+}
+
 void take_names(const std::shared_ptr<shared_run>& shared, std::function<bool(file_task&)> next_task) {
     shared_run& s = *shared;
+    std::unique_lock<std::mutex> hold(s.lock);
     for (;;) {
-        {
-            std::unique_lock<std::mutex> hold(s.lock);
-            s.waiting_for_room = true;
-            s.room.wait(hold, [&] { return s.stop || s.taken - s.put_out < s.capacity(); });
-            s.waiting_for_room = false;
-            if (s.stop) break;
-        }
-        // The next number's slot is free: no other thread touches it until the number is taken.
-        file_task& task = *s.tasks[s.slot(s.taken)];
-        task.clear();
-        task.number = s.taken;
-        const bool more = next_task(task);  // may wait for a name a long time
-        std::lock_guard<std::mutex> hold(s.lock);
-        if (s.stop) break;
-        if (!more) {
-            s.names_done = true;
-            s.work_ready.notify_all();
-            if (s.waiting_for_result) s.result_ready.notify_one();
-            break;
-        }
-        s.worked[s.slot(s.taken++)] = false;
-        if (s.idle_workers > 0) s.work_ready.notify_one();
+        s.waiting_for_room = true;
+        s.room.wait(hold, [&] { return s.stop || s.has_room(); });
+        s.waiting_for_room = false;
+        if (s.stop || !take_name(s, next_task, hold)) break;
     }
-    std::lock_guard<std::mutex> hold(s.lock);
     s.name_thread_done = true;
 }
 
-void work_tasks(shared_run& s, file_worker worker) {
+void work_tasks(shared_run& s, file_worker worker, const std::function<bool(file_task&)>& next_task) {
     std::vector<uint64_t> batch;
     batch.reserve(k_batch);
     for (;;) {
         {
             std::unique_lock<std::mutex> hold(s.lock);
             ++s.idle_workers;
-            s.work_ready.wait(hold, [&] { return s.stop || s.handed < s.taken || s.names_done; });
+            s.work_ready.wait(hold, [&] { return s.stop || s.handed < s.taken || s.names_done || s.may_take_names(); });
             --s.idle_workers;
+            // Out of tasks while the walk goes on: this thread takes the next names itself.
+            if (!s.stop && s.handed == s.taken) take_names_inline(s, next_task, hold, 2 * k_batch);
             if (s.stop || s.handed == s.taken) return;
             // An even share of what is waiting, at most a batch, so that no worker idles while
             // another holds several tasks.
             const uint64_t waiting = s.taken - s.handed;
             const uint64_t share = std::clamp<uint64_t>(waiting / (s.idle_workers + 1), 1, k_batch);
-            for (uint64_t n = 0; n < share; ++n) batch.push_back(s.handed++);
+            for (uint64_t n = 0; n < share; ++n) {
+                lend_report(s, *s.tasks[s.slot(s.handed)]);
+                batch.push_back(s.handed++);
+            }
         }
         for (const uint64_t number : batch) {
             worker.work(*s.tasks[s.slot(number)]);
@@ -124,10 +179,15 @@ unsigned default_worker_count() {
 void run_in_parallel(const parallel_run& run) {
     auto shared = std::make_shared<shared_run>(size_t{k_tasks_per_worker} * run.workers);
     shared_run& s = *shared;
-    std::thread names(take_names, shared, run.next_task);
+    std::thread names;
+    s.names_taken_inline = !run.names_may_wait;
+    if (run.names_may_wait)
+        names = std::thread(take_names, shared, run.next_task);
+    else
+        s.name_thread_done = true;
     std::vector<std::thread> workers;
     for (unsigned i = 1; i < run.workers; ++i)
-        workers.emplace_back(work_tasks, std::ref(s), run.make_worker(s.budget, true));
+        workers.emplace_back(work_tasks, std::ref(s), run.make_worker(s.budget, true), std::cref(run.next_task));
 
     // While the next task in order is not ready, the calling thread works waiting tasks itself
     // rather than sleep. It never waits for memory: only it puts tasks out and gives memory back.
@@ -135,10 +195,15 @@ void run_in_parallel(const parallel_run& run) {
     std::unique_lock<std::mutex> hold(s.lock);
     const auto next_ready = [&] { return s.next_ready(); };
     for (;;) {
+        // Names that come at once (a walk) are taken here once half the room is free, and by a
+        // worker that runs out of tasks, rather than on a thread of their own: N threads then keep
+        // N processors busy, and none waits to be woken for names.
+        if (2 * (s.taken - s.put_out) <= s.capacity()) take_names_inline(s, run.next_task, hold, s.capacity());
         // With memory tight it leaves them to the workers, which wait for room where it cannot.
         while (!s.next_ready() && s.handed < s.taken && s.budget.has_room()) {
             const uint64_t number = s.handed++;
             file_task& waiting = *s.tasks[s.slot(number)];
+            lend_report(s, waiting);
             hold.unlock();
             own_worker.work(waiting);
             hold.lock();
@@ -165,10 +230,13 @@ void run_in_parallel(const parallel_run& run) {
         s.budget.give_back(task.charge);
         task.charge = 0;
         hold.lock();
+        keep_report(s, task);
         ++s.put_out;
         s.budget.next_out(s.put_out);
-        // The name thread goes on once half the room is free, not for every task put out.
+        // The name thread goes on once half the room is free, not for every task put out; an idle
+        // worker may take names itself.
         if (s.waiting_for_room && 2 * (s.taken - s.put_out) <= s.capacity()) s.room.notify_one();
+        if (s.idle_workers > 0 && s.may_take_names()) s.work_ready.notify_one();
         if (!go_on) {
             s.stop = true;
             break;
@@ -182,6 +250,7 @@ void run_in_parallel(const parallel_run& run) {
     for (std::thread& worker : workers) worker.join();
     // A name thread still waiting for a name (a slow producer on standard input) is left to wait:
     // it owns what it uses, and ends with the process.
+    if (!names.joinable()) return;
     if (name_thread_done)
         names.join();
     else

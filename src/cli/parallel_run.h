@@ -1,7 +1,7 @@
-// A multi-file run spread over several threads: one takes the names as they come (from standard
-// input as a producer writes them, or from the walk as it walks), N threads read, parse and render
-// the files, and the calling thread, one of the N, puts the tasks out strictly in input order and
-// works the waiting ones whenever the next in order is not ready. A fixed number of tasks per thread
+// A multi-file run spread over several threads: N threads read, parse and render the files, and
+// the calling thread, one of the N, puts the tasks out strictly in input order and works the
+// waiting ones whenever the next in order is not ready. Names from standard input are taken on a
+// thread of their own as a producer writes them; those of a walk by the calling thread. A fixed number of tasks per thread
 // is under way at any time, whatever the number of names and however long one file takes, and the
 // memory they hold stays within one budget in bytes whatever the thread count.
 #pragma once
@@ -20,6 +20,9 @@ struct parallel_run {
     // (a slow producer of names): it must own everything it uses, since a run that ends early does
     // not wait for it.
     std::function<bool(file_task&)> next_task;
+    // The names may be a long time coming (standard input): they are taken on a thread of their
+    // own, so that each is reported as it comes. Otherwise (a walk) the calling thread takes them.
+    bool names_may_wait = true;
     // Makes a worker for one thread, counting its files' memory in the run's budget; `may_wait`
     // is false for the calling thread's own worker, which must never wait for room.
     std::function<file_worker(memory_budget& budget, bool may_wait)> make_worker;

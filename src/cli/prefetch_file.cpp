@@ -7,10 +7,10 @@
 namespace runtrail {
 
 load_result load_prefetch_file(const std::string& path, prefetch_file_buffers& buffers, file_facts& facts,
-                               prefetch_record& record, const memory_gate& gate) {
+                               prefetch_record& record, const read_check& may_read, const memory_gate& gate) {
     size_t length = 0;
     file_stats stats;
-    if (!read_file(path, k_prefetch_read_cap, buffers.file, length, stats, gate)) return load_result::unreadable;
+    if (!read_file(path, k_prefetch_read_cap, buffers.file, length, stats, may_read)) return load_result::unreadable;
     facts.path = path;
     facts.name = file_name_of(path);
     facts.size = stats.size;

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "file_facts.h"
+#include "file_reader.h"
 #include "prefetch_record.h"
 #include "xpress_huffman.h"
 
@@ -40,10 +41,12 @@ using memory_gate = std::function<bool(uint64_t bytes)>;
 constexpr uint64_t k_work_bytes_per_image_byte = 4;
 
 // Reads and parses the file at `path` into `facts` and `record` (whose memory is reused). When
-// given, `gate` is asked for the file's bytes before they are read, for the image before a
-// container is opened, and for the work on the image before it is parsed.
+// given, `may_read` is asked, once the file is open, with its identity and the bytes to be read
+// (false leaves it unread), and `gate` for the image before a container is opened and for the work
+// on the image before it is parsed.
 load_result load_prefetch_file(const std::string& path, prefetch_file_buffers& buffers, file_facts& facts,
-                               prefetch_record& record, const memory_gate& gate = {});
+                               prefetch_record& record, const read_check& may_read = {},
+                               const memory_gate& gate = {});
 
 // Gives back the memory of buffers that one large file made grow past what a run of ordinary files
 // needs.

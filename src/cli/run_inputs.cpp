@@ -265,6 +265,7 @@ bool run_inputs(const run_settings& settings, report_writer& writer, report_outp
         parallel_run run;
         run.workers = settings.threads != 0 ? settings.threads : default_worker_count();
         run.next_task = [tasks](file_task& task) { return tasks->next(task); };
+        run.names_may_wait = settings.input == input_mode::standard_input;
         run.make_worker = [&](memory_budget& budget, bool may_wait) {
             return file_worker(written, writer, &tasks->names(), &budget, may_wait);
         };

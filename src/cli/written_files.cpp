@@ -39,7 +39,10 @@ const char* role_text(written_role role) {
 written_role written_files::role_of(const std::string& path) const {
     if (!results_ && !log_) return written_role::none;  // nothing to look up
     const std::optional<file_identity> input = input_identity(path);
-    if (!input) return written_role::none;
+    return input ? role_of(*input) : written_role::none;
+}
+
+written_role written_files::role_of(const file_identity& input) const {
     if (input == results_) return written_role::results_file;
     if (input == log_) return written_role::diagnostic_log;
     return written_role::none;

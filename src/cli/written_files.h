@@ -28,6 +28,8 @@ public:
     // Which of the written files the input at `path` is: none when it is neither (or does not
     // exist).
     written_role role_of(const std::string& path) const;
+    // Which of them the open input file `input` is.
+    written_role role_of(const file_identity& input) const;
     // -diags and -out name one file.
     bool log_is_results_file() const { return results_ && results_ == log_; }
 

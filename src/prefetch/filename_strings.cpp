@@ -62,7 +62,7 @@ bool read_filename_strings(byte_span image, const prefetch_header& header, prefe
         if (used >= string_count) break;
         pos += 2 * (run.units + 1);
     }
-    record.modules.resize(used);
+    trim_strings(record.modules, used);
     return true;
 }
 

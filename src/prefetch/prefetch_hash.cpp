@@ -1,5 +1,7 @@
 #include "prefetch_hash.h"
 
+#include <charconv>
+#include <cstdint>
 #include <string>
 
 #include "ascii_text.h"
@@ -36,27 +38,55 @@ constexpr std::string_view k_command_line_hosts[] = {
     "RUNTIMEBROKER.EXE", "TASKHOST.EXE", "TASKHOSTW.EXE", "WWAHOST.EXE",
 };
 
-// The path as Windows hashes it: in upper case. Windows stores the paths upper-cased already;
-// folding a-z as well keeps a path whose letters were lowered by hand comparable.
-std::u16string upper_case_units(byte_span bytes) {
-    std::u16string units(bytes.size() / 2, u'\0');
-    for (size_t i = 0; i < units.size(); ++i) {
-        const auto unit = static_cast<char16_t>(bytes.data()[2 * i] | (bytes.data()[2 * i + 1] << 8));
-        units[i] = unit >= u'a' && unit <= u'z' ? static_cast<char16_t>(unit - u'a' + u'A') : unit;
+// The path's units as Windows hashes them: in upper case. Windows stores the paths upper-cased
+// already; folding a-z as well keeps a path whose letters were lowered by hand comparable.
+class upper_case_units {
+public:
+    explicit upper_case_units(byte_span bytes) : bytes_(bytes) {}
+    size_t size() const { return bytes_.size() / 2; }
+    char16_t operator[](size_t i) const {
+        const auto unit = static_cast<char16_t>(bytes_.data()[2 * i] | (bytes_.data()[2 * i + 1] << 8));
+        return unit >= u'a' && unit <= u'z' ? static_cast<char16_t>(unit - u'a' + u'A') : unit;
     }
-    return units;
-}
+    bool starts_with(std::u16string_view prefix) const {
+        if (size() < prefix.size()) return false;
+        for (size_t i = 0; i < prefix.size(); ++i)
+            if ((*this)[i] != prefix[i]) return false;
+        return true;
+    }
+    size_t find(char16_t unit) const {
+        for (size_t i = 0; i < size(); ++i)
+            if ((*this)[i] == unit) return i;
+        return npos;
+    }
+    static constexpr size_t npos = SIZE_MAX;
+
+private:
+    byte_span bytes_;
+};
 
 uint32_t seed_of(pl::path_hash_rule rule) { return rule == pl::path_hash_rule::xp ? k_xp_seed : k_vista_seed; }
 
-// Folds the units in, low byte first. The fold is linear: folding a text into h gives
+// Folds one unit in, low byte first. The fold is linear: folding a text into h gives
 // h * 37^(2 * units) + the fold of the text into 0, which lets the part after "\VOLUME{...}" be
 // folded once for every device tried.
-uint32_t fold(uint32_t h, std::u16string_view units) {
-    for (const char16_t unit : units) {
-        h = h * k_hash_multiplier + (unit & 0xFFu);
-        h = h * k_hash_multiplier + (unit >> 8);
-    }
+uint32_t fold_unit(uint32_t h, char16_t unit) {
+    h = h * k_hash_multiplier + (unit & 0xFFu);
+    return h * k_hash_multiplier + (unit >> 8);
+}
+
+// Folds the path's units [from, to) in.
+uint32_t fold(uint32_t h, const upper_case_units& path, size_t from, size_t to) {
+    for (size_t i = from; i < to; ++i) h = fold_unit(h, path[i]);
+    return h;
+}
+
+// Folds "\DEVICE\HARDDISKVOLUMEn" in.
+uint32_t fold_device_path(uint32_t h, unsigned volume_number) {
+    for (const char c : k_device_prefix) h = fold_unit(h, static_cast<char16_t>(c));
+    char digits[12];
+    const auto [end, error] = std::to_chars(digits, digits + sizeof digits, volume_number);
+    for (const char* c = digits; c < end; ++c) h = fold_unit(h, static_cast<char16_t>(*c));
     return h;
 }
 
@@ -74,34 +104,28 @@ uint32_t finish(pl::path_hash_rule rule, uint32_t h) {
     return h % k_xp_modulus;
 }
 
-std::u16string device_path_units(unsigned volume_number) {
-    std::u16string units;
-    for (const char c : std::string(k_device_prefix) + std::to_string(volume_number)) units.push_back(static_cast<char16_t>(c));
-    return units;
-}
-
 }  // namespace
 
 path_hash_check check_path_hash(uint32_t version, uint32_t header_hash, byte_span path_units) {
     path_hash_check check;
     const pl::path_hash_rule rule = pl::traits_of(version).hash_rule;
-    const std::u16string path = upper_case_units(path_units);
-    if (path.empty()) return check;
+    const upper_case_units path(path_units);
+    if (path.size() == 0) return check;
     if (rule == pl::path_hash_rule::unknown) {
         check.outcome = path_hash_outcome::no_rule;
         return check;
     }
     check.outcome = path_hash_outcome::differs;
     const size_t volume_end = path.find(k_volume_end);
-    if (!path.starts_with(k_volume_prefix) || volume_end == std::u16string::npos) {
-        if (finish(rule, fold(seed_of(rule), path)) == header_hash) check.outcome = path_hash_outcome::matches;
+    if (!path.starts_with(k_volume_prefix) || volume_end == upper_case_units::npos) {
+        if (finish(rule, fold(seed_of(rule), path, 0, path.size())) == header_hash) check.outcome = path_hash_outcome::matches;
         return check;
     }
-    const std::u16string_view rest = std::u16string_view(path).substr(volume_end + 1);
-    const uint32_t rest_fold = fold(0, rest);
-    const uint32_t rest_multiplier = fold_multiplier(rest.size());
+    const size_t rest_units = path.size() - (volume_end + 1);
+    const uint32_t rest_fold = fold(0, path, volume_end + 1, path.size());
+    const uint32_t rest_multiplier = fold_multiplier(rest_units);
     for (unsigned n = 1; n <= k_max_volume_number; ++n) {
-        const uint32_t device_fold = fold(seed_of(rule), device_path_units(n));
+        const uint32_t device_fold = fold_device_path(seed_of(rule), n);
         if (finish(rule, device_fold * rest_multiplier + rest_fold) != header_hash) continue;
         check.outcome = path_hash_outcome::matches;
         check.device_path = std::string(k_device_prefix) + std::to_string(n);

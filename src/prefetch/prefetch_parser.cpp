@@ -20,8 +20,9 @@ const char* version_label(uint32_t version) { return pl::traits_of(version).labe
 bool parse_prefetch_image(byte_span image, prefetch_record& record) {
     const std::optional<prefetch_header> header = read_header(image);
     if (!header) return false;
-    // Where each module lies in the image, for the sections that refer to the strings.
-    std::vector<byte_span> module_units;
+    // Where each module lies in the image, for the sections that refer to the strings; kept by the
+    // thread from file to file like the record's own lists.
+    thread_local std::vector<byte_span> module_units;
     if (!read_filename_strings(image, *header, record, module_units)) return false;
     read_file_references(image, *header, module_units, record.module_references);
     if (!read_volumes(image, *header, record.volumes)) return false;

@@ -17,11 +17,15 @@ struct utf16_run {
 };
 utf16_run read_utf16_string(byte_span image, uint64_t offset, uint64_t max_units, std::string& text);
 
-// The next string of a list that is filled again from file to file: the strings it already holds
-// keep their memory. `used` counts the strings filled so far; the caller trims the list to it.
-inline std::string& next_string(std::vector<std::string>& list, size_t used) {
-    if (used == list.size()) list.emplace_back();
-    return list[used];
-}
+// The lists of names a record holds are filled again from file to file, so that their strings keep
+// their memory. Trimming a list to a shorter file's count would free the strings past the end,
+// only for the next longer file to allocate them again: they are set aside instead (per thread, a
+// bounded number of short ones) and handed out again first.
+
+// The next string of such a list; `used` counts the strings filled so far.
+std::string& next_string(std::vector<std::string>& list, size_t used);
+
+// Ends the list after its first `used` strings.
+void trim_strings(std::vector<std::string>& list, size_t used);
 
 }  // namespace runtrail

@@ -62,7 +62,7 @@ void read_directories(byte_span image, uint64_t p, uint64_t count, scan_budget& 
         read_utf16_string(image, p, chars, next_string(dirs, used++));
         p = end + 2;
     }
-    dirs.resize(used);
+    trim_strings(dirs, used);
 }
 
 }  // namespace

@@ -1,12 +1,12 @@
 #include "disk_image.h"
 
-#include <tsk/libtsk.h>
-
 #include <algorithm>
 #include <cstring>
 #include <fstream>
 #include <mutex>
 #include <string_view>
+
+#include "sleuthkit_library.h"
 
 namespace runtrail {
 namespace {
@@ -29,9 +29,9 @@ uint64_t filetime_of(time_t seconds, uint32_t nanoseconds) {
 }
 
 std::string library_problem(const char* fallback) {
-    const char* text = tsk_error_get();
+    const char* text = sleuthkit().tsk_error_get();
     std::string problem = text && *text ? text : fallback;
-    tsk_error_reset();
+    sleuthkit().tsk_error_reset();
     // The library's messages run over several lines; one line is said.
     std::replace(problem.begin(), problem.end(), '\n', ' ');
     while (!problem.empty() && problem.back() == ' ') problem.pop_back();
@@ -97,9 +97,9 @@ struct disk_image::handles {
 
     ~handles() {
         for (TSK_FS_INFO* fs : file_systems)
-            if (fs) tsk_fs_close(fs);
-        if (volume_system) tsk_vs_close(volume_system);
-        if (image) tsk_img_close(image);
+            if (fs) sleuthkit().tsk_fs_close(fs);
+        if (volume_system) sleuthkit().tsk_vs_close(volume_system);
+        if (image) sleuthkit().tsk_img_close(image);
     }
 };
 
@@ -108,10 +108,11 @@ disk_image::disk_image(std::unique_ptr<handles> h) : handles_(std::move(h)) { fi
 disk_image::~disk_image() = default;
 
 std::unique_ptr<disk_image> disk_image::open_file(const std::string& path, std::string& problem) {
+    if (!load_sleuthkit(problem)) return nullptr;
     auto h = std::make_unique<handles>();
-    tsk_error_reset();
+    sleuthkit().tsk_error_reset();
     // Split raw images and E01 segments are found from the first part's name.
-    h->image = tsk_img_open_utf8_sing(path.c_str(), image_format_of(path), 0);
+    h->image = sleuthkit().tsk_img_open_utf8_sing(path.c_str(), image_format_of(path), 0);
     if (!h->image) {
         problem = library_problem("not a disk image this build can read");
         return nullptr;
@@ -120,12 +121,13 @@ std::unique_ptr<disk_image> disk_image::open_file(const std::string& path, std::
 }
 
 std::unique_ptr<disk_image> disk_image::open_memory(const uint8_t* data, size_t size, std::string& problem) {
+    if (!load_sleuthkit(problem)) return nullptr;
     auto h = std::make_unique<handles>();
     auto* image = new memory_image{};
     image->data = data;
     image->size = size;
-    tsk_error_reset();
-    h->image = tsk_img_open_external(image, static_cast<TSK_OFF_T>(size), 512, read_memory_image,
+    sleuthkit().tsk_error_reset();
+    h->image = sleuthkit().tsk_img_open_external(image, static_cast<TSK_OFF_T>(size), 512, read_memory_image,
                                      close_memory_image, no_image_stat);
     if (!h->image) {
         delete image;
@@ -142,37 +144,37 @@ void disk_image::find_volumes() {
         volume.label = std::move(label);
         volume.offset = offset;
         if (fs) {
-            volume.file_system = tsk_fs_type_toname(fs->ftype);
+            volume.file_system = sleuthkit().tsk_fs_type_toname(fs->ftype);
             volume.ntfs = TSK_FS_TYPE_ISNTFS(fs->ftype);
             if (!volume.ntfs) {
-                tsk_fs_close(fs);
+                sleuthkit().tsk_fs_close(fs);
                 fs = nullptr;
             }
         } else {
             char boot[16] = {};
-            if (tsk_img_read(h.image, static_cast<TSK_OFF_T>(offset), boot, sizeof boot) == sizeof boot &&
+            if (sleuthkit().tsk_img_read(h.image, static_cast<TSK_OFF_T>(offset), boot, sizeof boot) == sizeof boot &&
                 std::memcmp(boot + k_oem_name_offset, k_bitlocker_signature, sizeof k_bitlocker_signature - 1) == 0)
                 volume.encryption = "BitLocker";
         }
-        tsk_error_reset();
+        sleuthkit().tsk_error_reset();
         volumes_.push_back(std::move(volume));
         h.file_systems.push_back(fs);
     };
 
-    h.volume_system = tsk_vs_open(h.image, 0, TSK_VS_TYPE_DETECT);
+    h.volume_system = sleuthkit().tsk_vs_open(h.image, 0, TSK_VS_TYPE_DETECT);
     if (!h.volume_system) {
-        tsk_error_reset();
-        add_volume("p0", 0, tsk_fs_open_img(h.image, 0, TSK_FS_TYPE_DETECT));
+        sleuthkit().tsk_error_reset();
+        add_volume("p0", 0, sleuthkit().tsk_fs_open_img(h.image, 0, TSK_FS_TYPE_DETECT));
         return;
     }
     unsigned number = 0;
     for (TSK_PNUM_T i = 0; i < h.volume_system->part_count; ++i) {
-        const TSK_VS_PART_INFO* part = tsk_vs_part_get(h.volume_system, i);
+        const TSK_VS_PART_INFO* part = sleuthkit().tsk_vs_part_get(h.volume_system, i);
         if (!part || !(part->flags & TSK_VS_PART_FLAG_ALLOC)) continue;
         const uint64_t offset = h.volume_system->offset + part->start * uint64_t{h.volume_system->block_size};
-        add_volume("p" + std::to_string(++number), offset, tsk_fs_open_vol(part, TSK_FS_TYPE_DETECT));
+        add_volume("p" + std::to_string(++number), offset, sleuthkit().tsk_fs_open_vol(part, TSK_FS_TYPE_DETECT));
     }
-    tsk_error_reset();
+    sleuthkit().tsk_error_reset();
 }
 
 uint64_t disk_image::root_entry(size_t volume) const {
@@ -185,14 +187,14 @@ bool disk_image::list(size_t volume, uint64_t entry, std::vector<image_entry>& e
     std::lock_guard<std::mutex> hold(handles_->lock);
     TSK_FS_INFO* fs = handles_->file_systems.at(volume);
     if (!fs) return false;
-    TSK_FS_DIR* dir = tsk_fs_dir_open_meta(fs, entry);
+    TSK_FS_DIR* dir = sleuthkit().tsk_fs_dir_open_meta(fs, entry);
     if (!dir) {
-        tsk_error_reset();
+        sleuthkit().tsk_error_reset();
         return false;
     }
-    const size_t count = tsk_fs_dir_getsize(dir);
+    const size_t count = sleuthkit().tsk_fs_dir_getsize(dir);
     for (size_t i = 0; i < count; ++i) {
-        TSK_FS_FILE* file = tsk_fs_dir_get(dir, i);
+        TSK_FS_FILE* file = sleuthkit().tsk_fs_dir_get(dir, i);
         if (!file) continue;
         const TSK_FS_NAME* name = file->name;
         const TSK_FS_META* meta = file->meta;
@@ -200,9 +202,9 @@ bool disk_image::list(size_t volume, uint64_t entry, std::vector<image_entry>& e
         // freeing the entry does: it is opened here and judged below.
         TSK_FS_FILE* entry_file = nullptr;
         if (!meta && name && (name->flags & TSK_FS_NAME_FLAG_UNALLOC)) {
-            entry_file = tsk_fs_file_open_meta(fs, nullptr, name->meta_addr);
+            entry_file = sleuthkit().tsk_fs_file_open_meta(fs, nullptr, name->meta_addr);
             if (entry_file) meta = entry_file->meta;
-            tsk_error_reset();
+            sleuthkit().tsk_error_reset();
         }
         const bool virtual_entry = name && (name->type == TSK_FS_NAME_TYPE_VIRT || name->type == TSK_FS_NAME_TYPE_VIRT_DIR);
         if (name && name->name && !virtual_entry && std::strcmp(name->name, ".") != 0 &&
@@ -230,11 +232,11 @@ bool disk_image::list(size_t volume, uint64_t entry, std::vector<image_entry>& e
             }
             entries.push_back(std::move(e));
         }
-        if (entry_file) tsk_fs_file_close(entry_file);
-        tsk_fs_file_close(file);
+        if (entry_file) sleuthkit().tsk_fs_file_close(entry_file);
+        sleuthkit().tsk_fs_file_close(file);
     }
-    tsk_fs_dir_close(dir);
-    tsk_error_reset();
+    sleuthkit().tsk_fs_dir_close(dir);
+    sleuthkit().tsk_error_reset();
     return true;
 }
 
@@ -244,19 +246,19 @@ bool disk_image::read(size_t volume, uint64_t entry, uint64_t cap, std::vector<u
     std::lock_guard<std::mutex> hold(handles_->lock);
     TSK_FS_INFO* fs = handles_->file_systems.at(volume);
     if (!fs) return false;
-    TSK_FS_FILE* file = tsk_fs_file_open_meta(fs, nullptr, entry);
+    TSK_FS_FILE* file = sleuthkit().tsk_fs_file_open_meta(fs, nullptr, entry);
     if (!file || !file->meta || file->meta->size <= 0) {
-        if (file) tsk_fs_file_close(file);
-        tsk_error_reset();
+        if (file) sleuthkit().tsk_fs_file_close(file);
+        sleuthkit().tsk_error_reset();
         return false;
     }
     // The size is the entry's word, which a hostile image sets as it likes: the read stops at the cap.
     const size_t wanted = static_cast<size_t>(std::min<uint64_t>(static_cast<uint64_t>(file->meta->size), cap));
     if (buffer.size() < wanted) buffer.resize(wanted);
     const ssize_t got =
-        tsk_fs_file_read(file, 0, reinterpret_cast<char*>(buffer.data()), wanted, TSK_FS_FILE_READ_FLAG_NONE);
-    tsk_fs_file_close(file);
-    tsk_error_reset();
+        sleuthkit().tsk_fs_file_read(file, 0, reinterpret_cast<char*>(buffer.data()), wanted, TSK_FS_FILE_READ_FLAG_NONE);
+    sleuthkit().tsk_fs_file_close(file);
+    sleuthkit().tsk_error_reset();
     if (got <= 0 || static_cast<size_t>(got) != wanted) return false;
     length = wanted;
     return true;

@@ -69,17 +69,19 @@ bool read_all(int fd, uint8_t* destination, uint64_t count, uint64_t& got) {
 }  // namespace
 
 bool read_file(const std::string& path, uint64_t cap, std::vector<uint8_t>& buffer, size_t& length,
-               file_stats& stats, const std::function<bool(uint64_t)>& may_read) {
+               file_stats& stats, const read_check& may_read) {
     length = 0;
     stats = file_stats{};
     if (path.empty() || cap == 0) return false;
     const descriptor file(open_read_only(path));
     if (file.get() == -1) return false;
     struct stat st {};
-    if (::fstat(file.get(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_size <= 0) return false;
+    if (::fstat(file.get(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
 
-    const uint64_t amount = std::min(static_cast<uint64_t>(st.st_size), cap);
-    if (may_read && !may_read(amount)) return false;
+    const uint64_t amount = std::min(static_cast<uint64_t>(std::max<off_t>(st.st_size, 0)), cap);
+    if (may_read && !may_read(file_identity{static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino)}, amount))
+        return false;
+    if (amount == 0) return false;
     if (buffer.size() < amount) buffer.resize(static_cast<size_t>(amount));
     uint64_t got = 0;
     if (!read_all(file.get(), buffer.data(), amount, got) || got == 0) return false;

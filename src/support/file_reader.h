@@ -25,10 +25,12 @@ struct file_stats {
 // buffer[0, length). The buffer only grows, so a run over many files allocates for the largest
 // one alone. `stats` are taken from the file that was read, after the read. Fails (length 0) for
 // an empty path, a file that cannot be opened, anything but a regular file (directory, device,
-// FIFO, socket), an empty file, or a read error. When given, `may_read` is asked with the number of
-// bytes to be read before the buffer grows for them; false leaves the file unread.
+// FIFO, socket), an empty file, or a read error. When given, `may_read` is asked, once the file is
+// open and known to be a regular file, with its identity and the number of bytes to be read (0 for
+// an empty file), before the buffer grows for them; false leaves the file unread.
+using read_check = std::function<bool(const file_identity& file, uint64_t bytes)>;
 bool read_file(const std::string& path, uint64_t cap, std::vector<uint8_t>& buffer, size_t& length,
-               file_stats& stats, const std::function<bool(uint64_t)>& may_read = {});
+               file_stats& stats, const read_check& may_read = {});
 
 // The identity of the file read_file would read for `path` (the same trailing separators ignored);
 // nothing when it is not a regular file.
