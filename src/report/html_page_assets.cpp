@@ -10,12 +10,16 @@ body{font:14px/1.4 system-ui,sans-serif;margin:1em;display:flex;flex-direction:c
 body:not(.js) .js-only{display:none}
 h1{font-size:1.4em;margin:0 0 .3em}h2{font-size:1.15em;margin:.8em 0 .4em}h3{font-size:1em;margin:.6em 0 .2em}
 pre.ident{white-space:pre-wrap;word-break:break-all;background:#f4f4f4;padding:.4em;margin:0}
-table{border-collapse:collapse;width:100%}
-th,td{border:1px solid #ccc;padding:2px 6px;text-align:left;vertical-align:top}
-th{background:#e8ecf8;position:sticky;top:0}
+#files table{border-collapse:collapse;width:100%;table-layout:fixed}
+#files>table.head{position:sticky;top:0;z-index:1}
+.part{content-visibility:auto;contain-intrinsic-height:auto 10000px}
+.part tr:first-of-type td{border-top:0}
+col.prog{width:12%}col.runs{width:4.5em}col.time{width:12.5em}col.hash{width:9em}col.serial{width:7.5em}col.deleted{width:5em}
+th,td{border:1px solid #ccc;padding:2px 6px;text-align:left;vertical-align:top;overflow-wrap:anywhere}
+th{background:#e8ecf8}
 body.js th{cursor:pointer;user-select:none}
 th[aria-sort=ascending]::after{content:" \25B2"}th[aria-sort=descending]::after{content:" \25BC"}
-td.num{text-align:right}td.path,td.pf{word-break:break-all}
+td.num{text-align:right}
 tbody tr:nth-of-type(even){background:#fafafa}
 body.js tbody tr{cursor:pointer}tbody tr:hover{background:#eef6ff}
 td.deleted{color:#b00000;font-weight:bold}
@@ -48,20 +52,22 @@ const std::string_view k_page_script = R"page(
     var list = JSON.parse(block.textContent);
     for (var i = 0; i < list.length; i++) names.push(list[i]);
   });
-  var tbody = document.querySelector('#files tbody');
-  var rows = tbody.querySelectorAll('tr');
-  var blocks = tbody.querySelectorAll('script.rt-f');
+  // The rows stand in parts (tables of a few hundred rows each); sorting refills the parts in order.
+  var table = document.getElementById('files');
+  var parts = Array.prototype.slice.call(table.querySelectorAll('.part tbody'));
+  var partSizes = parts.map(function (part) { return part.rows.length; });
+  var rows = table.querySelectorAll('tr[id]');
+  var blocks = table.querySelectorAll('script.rt-f');
   var files = [];
   for (var i = 0; i < rows.length && i < blocks.length; i++) {
     var d = JSON.parse(blocks[i].textContent);
-    files.push({ i: i, row: rows[i], d: d, hit: true, name: rows[i].cells[0].textContent,
-                 text: rows[i].textContent.toLowerCase(),
+    files.push({ i: i, row: rows[i], d: d, hit: true, name: rows[i].cells[0].textContent, text: null,
                  first: d.r.length ? d.r[0] : null, latest: d.r.length ? d.r[d.r.length - 1] : null });
   }
   function timeText(ms) { return new Date(ms).toISOString().replace('T', ' ').replace('Z', ''); }
 
   // The table: sorting by any column, a filter that narrows table and timeline together.
-  var heads = document.querySelectorAll('#files thead th');
+  var heads = table.querySelectorAll('thead th');
   var sortColumn = -1, sortDescending = false;
   function sortKey(f, column) {
     var cell = f.row.cells[column];
@@ -81,9 +87,12 @@ const std::string_view k_page_script = R"page(
     sortColumn = column; sortDescending = descending;
     var keyed = files.map(function (f) { return { f: f, k: sortKey(f, column) }; });
     keyed.sort(function (a, b) { return (descending ? -1 : 1) * compareKeys(a.k, b.k) || a.f.i - b.f.i; });
-    var fragment = document.createDocumentFragment();
-    keyed.forEach(function (x) { fragment.appendChild(x.f.row); });
-    tbody.appendChild(fragment);
+    var next = 0;
+    parts.forEach(function (part, p) {
+      var fragment = document.createDocumentFragment();
+      for (var end = next + partSizes[p]; next < end && next < keyed.length; next++) fragment.appendChild(keyed[next].f.row);
+      part.appendChild(fragment);
+    });
     heads.forEach(function (h, j) {
       h.setAttribute('aria-sort', j === column ? (descending ? 'descending' : 'ascending') : 'none');
     });
@@ -98,6 +107,7 @@ const std::string_view k_page_script = R"page(
   function applyFilter(text) {
     var t = text.toLowerCase(), n = 0;
     files.forEach(function (f) {
+      if (t && f.text === null) f.text = f.row.textContent.toLowerCase();
       f.hit = !t || f.text.indexOf(t) >= 0;
       f.row.hidden = !f.hit;
       if (f.hit) n++;
@@ -289,8 +299,8 @@ const std::string_view k_page_script = R"page(
     filterableList('Directories', directories, details);
     details.scrollIntoView();
   }
-  tbody.addEventListener('click', function (e) {
-    var row = e.target.closest('tr');
+  table.addEventListener('click', function (e) {
+    var row = e.target.closest('tr[id]');
     if (row) showDetails(files[Number(row.id.slice(1))]);
   });
 

@@ -26,6 +26,10 @@ constexpr char k_row_line = 'R';       // the table row's cells
 constexpr char k_json_line = 'J';      // data block text as it stands
 constexpr char k_name_line = 'S';      // a shared name (a JSON string), to be replaced by its number
 
+// The table's rows go out in parts of this many, each a table of its own.
+constexpr uint64_t k_rows_per_part = 250;
+constexpr std::string_view k_part_end = "</tbody></table></div>\n";
+
 // Shared names are remembered up to this many bytes; later new names still go out once each, but
 // a file that repeats one of them repeats its text, so memory stays bounded whatever the input.
 constexpr size_t k_name_memory_budget = 64u << 20;
@@ -123,12 +127,21 @@ void html_report::write_page_start(std::string& out) {
     out += ". All times are UTC.</p>";
     out += "<p class=\"js-only\"><label>Filter table and timeline <input id=\"filter\" type=\"search\" "
            "placeholder=\"text in any column\"></label> <span id=\"shown\"></span></p></header>\n";
-    out += "<section id=\"tablebox\"><h2>Prefetch files</h2><table id=\"files\"><thead><tr>"
-           "<th>Program</th><th>Runs</th><th>Last run</th><th>Earliest stored run</th><th>Path</th>";
+    // The header stands in a table of its own and the rows in parts of k_rows_per_part: a part
+    // out of view is neither laid out nor painted, and a fixed layout over the same columns keeps
+    // every part's columns in line with the header.
+    columns_ = "<colgroup><col class=\"prog\"><col class=\"runs\"><col class=\"time\"><col class=\"time\">"
+               "<col class=\"path\">";
+    if (settings_.hash_check) columns_ += "<col class=\"hash\">";
+    columns_ += "<col class=\"serial\"><col class=\"pf\">";
+    if (image_columns_) columns_ += "<col class=\"deleted\"><col class=\"time\">";
+    columns_ += "</colgroup>";
+    out += "<section id=\"tablebox\"><h2>Prefetch files</h2><div id=\"files\"><table class=\"head\">" + columns_ +
+           "<thead><tr><th>Program</th><th>Runs</th><th>Last run</th><th>Earliest stored run</th><th>Path</th>";
     if (settings_.hash_check) out += "<th>Hash check</th>";
     out += "<th>Volume serials</th><th>Prefetch file</th>";
     if (image_columns_) out += "<th>Deleted</th><th>Created</th>";
-    out += "</tr></thead>\n<tbody>\n";
+    out += "</tr></thead></table>\n";
 }
 
 void html_report::render(const file_facts& file, const prefetch_record& record, std::string& out) const {
@@ -270,6 +283,10 @@ void html_report::put_in_order(std::string& report) {
         }
     }
     std::string page;
+    if (files_ % k_rows_per_part == 0) {
+        if (files_ != 0) page += k_part_end;
+        page += "<div class=\"part\"><table>" + columns_ + "<tbody>\n";
+    }
     if (!new_names.empty()) page += "<script type=\"application/json\" class=\"rt-s\">[" + new_names + "]</script>\n";
     page += "<tr id=\"f" + std::to_string(files_) + "\">" + row + "</tr>\n";
     page += "<script type=\"application/json\" class=\"rt-f\">" + data + "</script>\n";
@@ -279,7 +296,8 @@ void html_report::put_in_order(std::string& report) {
 
 void html_report::finish(const run_totals& totals, std::string& out) {
     if (!page_started_) write_page_start(out);
-    out += "</tbody></table></section>\n<section id=\"summary\"><p>";
+    if (files_ != 0) out += k_part_end;
+    out += "</div></section>\n<section id=\"summary\"><p>";
     out += std::to_string(totals.reported) + (totals.reported == 1 ? " file" : " files") + " reported, " +
            std::to_string(totals.skipped) + " skipped.";
     if (earliest_ <= latest_) {

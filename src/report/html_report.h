@@ -2,8 +2,9 @@
 // timeline, a table with one row per prefetch file and, with scripts on, sorting, filtering,
 // zooming and each file's details. The page is written as files are reported, never held whole:
 //   start:   the head (style, Content-Security-Policy that admits only the page's own inline style
-//            and script by their hashes), the heading, the table's header;
-//   a file:  its table row (plain HTML), then a <script type="application/json"> data block (never
+//            and script by their hashes), the heading, the table's header (a table of its own);
+//   a file:  its table row (plain HTML; the rows stand in tables of a few hundred each, which a
+//            browser lays out only when they come into view), then a <script type="application/json"> data block (never
 //            run) with its run times, modules (with their NTFS file references) and directories. Module and directory names are
 //            shared across files: each new name goes out once, in a block of its own before the
 //            first file that uses it, and files refer to names by number;
@@ -39,6 +40,7 @@ private:
     // Decided by the first file: an image run shows whether each file was deleted, and when created.
     bool image_columns_ = false;
     bool page_started_ = false;
+    std::string columns_;  // the table's <colgroup>, repeated in every part
 
     // Run state, kept in input order.
     uint64_t files_ = 0;
