@@ -14,7 +14,7 @@ pre.ident{white-space:pre-wrap;word-break:break-all;background:#f4f4f4;padding:.
 #files>table.head{position:sticky;top:0;z-index:1}
 .part{content-visibility:auto;contain-intrinsic-height:auto 10000px}
 .part tr:first-of-type td{border-top:0}
-col.prog{width:12%}col.runs{width:4.5em}col.time{width:12.5em}col.hash{width:9em}col.serial{width:7.5em}col.deleted{width:5em}
+col.prog{width:11%}col.runs{width:4em}col.time{width:14.5em}col.hash{width:9em}col.serial{width:6.5em}col.pf{width:15%}col.deleted{width:5em}
 th,td{border:1px solid #ccc;padding:2px 6px;text-align:left;vertical-align:top;overflow-wrap:anywhere}
 th{background:#e8ecf8}
 body.js th{cursor:pointer;user-select:none}
@@ -56,14 +56,19 @@ const std::string_view k_page_script = R"page(
   var table = document.getElementById('files');
   var parts = Array.prototype.slice.call(table.querySelectorAll('.part tbody'));
   var partSizes = parts.map(function (part) { return part.rows.length; });
+  // A row carries its run times (data-r, oldest first) and its last run (the third cell's data-v);
+  // the data block after it (path, modules, volumes, directories) is read when details are opened.
   var rows = table.querySelectorAll('tr[id]');
   var blocks = table.querySelectorAll('script.rt-f');
   var files = [];
   for (var i = 0; i < rows.length && i < blocks.length; i++) {
-    var d = JSON.parse(blocks[i].textContent);
-    files.push({ i: i, row: rows[i], d: d, hit: true, name: rows[i].cells[0].textContent, text: null,
-                 first: d.r.length ? d.r[0] : null, latest: d.r.length ? d.r[d.r.length - 1] : null });
+    var r = rows[i].getAttribute('data-r'), runs = r ? r.split(',').map(Number) : [];
+    var last = rows[i].cells[2].getAttribute('data-v');
+    files.push({ i: i, row: rows[i], block: blocks[i], d: null, hit: true, name: rows[i].cells[0].textContent,
+                 text: null, runs: runs, last: last === null ? null : Number(last),
+                 first: runs.length ? runs[0] : null, latest: runs.length ? runs[runs.length - 1] : null });
   }
+  function dataOf(f) { return f.d || (f.d = JSON.parse(f.block.textContent)); }
   function timeText(ms) { return new Date(ms).toISOString().replace('T', ' ').replace('Z', ''); }
 
   // The table: sorting by any column, a filter that narrows table and timeline together.
@@ -137,7 +142,7 @@ const std::string_view k_page_script = R"page(
     var order = orderBox.value;
     // With a range, only the programs that ran within it.
     var list = files.filter(function (f) {
-      return f.hit && f.d.r.length && (!range || f.d.r.some(function (t) { return t >= range[0] && t <= range[1]; }));
+      return f.hit && f.runs.length && (!range || f.runs.some(function (t) { return t >= range[0] && t <= range[1]; }));
     });
     list.sort(function (a, b) {
       if (order === 'name') return a.name < b.name ? -1 : a.name > b.name ? 1 : a.i - b.i;
@@ -166,9 +171,9 @@ const std::string_view k_page_script = R"page(
       var y = TOP + r * ROW;
       var g = svgNode('g', { 'class': 'row', 'data-file': f.i }, svg);
       svgNode('text', { 'class': 'name', x: LABEL_RIGHT, y: y + 10 }, g).textContent = f.name;
-      f.d.r.forEach(function (ms) {
+      f.runs.forEach(function (ms) {
         if (ms < lo || ms > hi) return;
-        var last = ms === f.d.l;
+        var last = ms === f.last;
         var mark = svgNode('rect', { 'class': last ? 'm last' : 'm', x: (x(ms) - 1).toFixed(1), y: y + 1,
                                      width: 2, height: 10 }, g);
         svgNode('title', {}, mark).textContent = timeText(ms) + ' UTC ' + f.name + (last ? ' (last run)' : '');
@@ -281,21 +286,22 @@ const std::string_view k_page_script = R"page(
     var close = element('button', 'Close', details);
     close.type = 'button';
     close.addEventListener('click', function () { details.hidden = true; });
-    element('p', f.d.p, details).className = 'ident';
-    var runs = f.d.r.slice().reverse().map(function (ms) {
-      return timeText(ms) + (ms === f.d.l ? '  last run' : '');
+    var d = dataOf(f);
+    element('p', d.p, details).className = 'ident';
+    var runs = f.runs.slice().reverse().map(function (ms) {
+      return timeText(ms) + (ms === f.last ? '  last run' : '');
     });
     filterableList('Run times', runs, details);
-    filterableList('Modules', f.d.m.map(function (n, i) {
-      var reference = f.d.f ? f.d.f[i] : 0;
+    filterableList('Modules', d.m.map(function (n, i) {
+      var reference = d.f ? d.f[i] : 0;
       return nameOf(n) + (reference ? '  [MFT entry-sequence ' + reference + ']' : '');
     }), details);
-    var volumes = f.d.v.map(function (v) {
+    var volumes = d.v.map(function (v) {
       return v.p + '  serial ' + v.s + (v.c === null ? '' : '  created ' + timeText(v.c));
     });
     filterableList('Volumes', volumes, details);
     var directories = [];
-    f.d.v.forEach(function (v) { v.d.forEach(function (n) { directories.push(nameOf(n)); }); });
+    d.v.forEach(function (v) { v.d.forEach(function (n) { directories.push(nameOf(n)); }); });
     filterableList('Directories', directories, details);
     details.scrollIntoView();
   }

@@ -22,7 +22,7 @@ namespace {
 // and JSON strings escape control codes. The page's start, for the first file, stands before it.
 constexpr char k_pending_mark = '\x1e';
 constexpr char k_timeline_line = 'T';  // last run, run times (ms, commas), program name, tab-separated
-constexpr char k_row_line = 'R';       // the table row's cells
+constexpr char k_row_line = 'R';       // the table row's attributes, '>', its cells
 constexpr char k_json_line = 'J';      // data block text as it stands
 constexpr char k_name_line = 'S';      // a shared name (a JSON string), to be replaced by its number
 
@@ -168,7 +168,14 @@ void html_report::render(const file_facts& file, const prefetch_record& record, 
     out += program;
     out += '\n';
 
+    // The row's own attributes, then its cells: the run times, oldest first, for the script.
     out += k_row_line;
+    out += " data-r=\"";
+    for (size_t i = 0; i < runs.size(); ++i) {
+        if (i) out += ',';
+        out += std::to_string(runs[i]);
+    }
+    out += "\">";
     append_text_cell(out, record.exe_name, "prog");
     out += "<td class=\"num\" data-v=\"" + std::to_string(record.run_count) + "\">" + std::to_string(record.run_count) + "</td>";
     append_time_cell(out, last);
@@ -195,14 +202,7 @@ void html_report::render(const file_facts& file, const prefetch_record& record, 
     out += k_json_line;
     out += "{\"p\":";
     append_script_json_string(out, file.path);
-    out += ",\"l\":";
-    append_json_ms(out, last);
-    out += ",\"r\":[";
-    for (size_t i = 0; i < runs.size(); ++i) {
-        if (i) out += ',';
-        out += std::to_string(runs[i]);
-    }
-    out += "],\"m\":";
+    out += ",\"m\":";
     append_shared_names(out, record.modules);
     // The modules' NTFS file references ("entry-sequence", 0 for none), when the file stores any.
     const auto& references = record.module_references;
@@ -288,7 +288,7 @@ void html_report::put_in_order(std::string& report) {
         page += "<div class=\"part\"><table>" + columns_ + "<tbody>\n";
     }
     if (!new_names.empty()) page += "<script type=\"application/json\" class=\"rt-s\">[" + new_names + "]</script>\n";
-    page += "<tr id=\"f" + std::to_string(files_) + "\">" + row + "</tr>\n";
+    page += "<tr id=\"f" + std::to_string(files_) + '"' + row + "</tr>\n";
     page += "<script type=\"application/json\" class=\"rt-f\">" + data + "</script>\n";
     report.replace(mark, std::string::npos, page);
     ++files_;
