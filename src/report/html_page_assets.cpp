@@ -10,12 +10,16 @@ body{font:14px/1.4 system-ui,sans-serif;margin:1em;display:flex;flex-direction:c
 body:not(.js) .js-only{display:none}
 h1{font-size:1.4em;margin:0 0 .3em}h2{font-size:1.15em;margin:.8em 0 .4em}h3{font-size:1em;margin:.6em 0 .2em}
 pre.ident{white-space:pre-wrap;word-break:break-all;background:#f4f4f4;padding:.4em;margin:0}
-table{border-collapse:collapse;width:100%}
-th,td{border:1px solid #ccc;padding:2px 6px;text-align:left;vertical-align:top}
-th{background:#e8ecf8;position:sticky;top:0}
+#files table{border-collapse:collapse;width:100%;table-layout:fixed}
+#files>table.head{position:sticky;top:0;z-index:1}
+.part{content-visibility:auto;contain-intrinsic-height:auto 10000px}
+.part tr:first-of-type td{border-top:0}
+col.prog{width:11%}col.runs{width:4em}col.time{width:14.5em}col.hash{width:9em}col.serial{width:6.5em}col.pf{width:15%}col.deleted{width:5em}
+th,td{border:1px solid #ccc;padding:2px 6px;text-align:left;vertical-align:top;overflow-wrap:anywhere}
+th{background:#e8ecf8}
 body.js th{cursor:pointer;user-select:none}
 th[aria-sort=ascending]::after{content:" \25B2"}th[aria-sort=descending]::after{content:" \25BC"}
-td.num{text-align:right}td.path,td.pf{word-break:break-all}
+td.num{text-align:right}
 tbody tr:nth-of-type(even){background:#fafafa}
 body.js tbody tr{cursor:pointer}tbody tr:hover{background:#eef6ff}
 td.deleted{color:#b00000;font-weight:bold}
@@ -48,20 +52,27 @@ const std::string_view k_page_script = R"page(
     var list = JSON.parse(block.textContent);
     for (var i = 0; i < list.length; i++) names.push(list[i]);
   });
-  var tbody = document.querySelector('#files tbody');
-  var rows = tbody.querySelectorAll('tr');
-  var blocks = tbody.querySelectorAll('script.rt-f');
+  // The rows stand in parts (tables of a few hundred rows each); sorting refills the parts in order.
+  var table = document.getElementById('files');
+  var parts = Array.prototype.slice.call(table.querySelectorAll('.part tbody'));
+  var partSizes = parts.map(function (part) { return part.rows.length; });
+  // A row carries its run times (data-r, oldest first) and its last run (the third cell's data-v);
+  // the data block after it (path, modules, volumes, directories) is read when details are opened.
+  var rows = table.querySelectorAll('tr[id]');
+  var blocks = table.querySelectorAll('script.rt-f');
   var files = [];
   for (var i = 0; i < rows.length && i < blocks.length; i++) {
-    var d = JSON.parse(blocks[i].textContent);
-    files.push({ i: i, row: rows[i], d: d, hit: true, name: rows[i].cells[0].textContent,
-                 text: rows[i].textContent.toLowerCase(),
-                 first: d.r.length ? d.r[0] : null, latest: d.r.length ? d.r[d.r.length - 1] : null });
+    var r = rows[i].getAttribute('data-r'), runs = r ? r.split(',').map(Number) : [];
+    var last = rows[i].cells[2].getAttribute('data-v');
+    files.push({ i: i, row: rows[i], block: blocks[i], d: null, hit: true, name: rows[i].cells[0].textContent,
+                 text: null, runs: runs, last: last === null ? null : Number(last),
+                 first: runs.length ? runs[0] : null, latest: runs.length ? runs[runs.length - 1] : null });
   }
+  function dataOf(f) { return f.d || (f.d = JSON.parse(f.block.textContent)); }
   function timeText(ms) { return new Date(ms).toISOString().replace('T', ' ').replace('Z', ''); }
 
   // The table: sorting by any column, a filter that narrows table and timeline together.
-  var heads = document.querySelectorAll('#files thead th');
+  var heads = table.querySelectorAll('thead th');
   var sortColumn = -1, sortDescending = false;
   function sortKey(f, column) {
     var cell = f.row.cells[column];
@@ -81,9 +92,12 @@ const std::string_view k_page_script = R"page(
     sortColumn = column; sortDescending = descending;
     var keyed = files.map(function (f) { return { f: f, k: sortKey(f, column) }; });
     keyed.sort(function (a, b) { return (descending ? -1 : 1) * compareKeys(a.k, b.k) || a.f.i - b.f.i; });
-    var fragment = document.createDocumentFragment();
-    keyed.forEach(function (x) { fragment.appendChild(x.f.row); });
-    tbody.appendChild(fragment);
+    var next = 0;
+    parts.forEach(function (part, p) {
+      var fragment = document.createDocumentFragment();
+      for (var end = next + partSizes[p]; next < end && next < keyed.length; next++) fragment.appendChild(keyed[next].f.row);
+      part.appendChild(fragment);
+    });
     heads.forEach(function (h, j) {
       h.setAttribute('aria-sort', j === column ? (descending ? 'descending' : 'ascending') : 'none');
     });
@@ -98,6 +112,7 @@ const std::string_view k_page_script = R"page(
   function applyFilter(text) {
     var t = text.toLowerCase(), n = 0;
     files.forEach(function (f) {
+      if (t && f.text === null) f.text = f.row.textContent.toLowerCase();
       f.hit = !t || f.text.indexOf(t) >= 0;
       f.row.hidden = !f.hit;
       if (f.hit) n++;
@@ -127,7 +142,7 @@ const std::string_view k_page_script = R"page(
     var order = orderBox.value;
     // With a range, only the programs that ran within it.
     var list = files.filter(function (f) {
-      return f.hit && f.d.r.length && (!range || f.d.r.some(function (t) { return t >= range[0] && t <= range[1]; }));
+      return f.hit && f.runs.length && (!range || f.runs.some(function (t) { return t >= range[0] && t <= range[1]; }));
     });
     list.sort(function (a, b) {
       if (order === 'name') return a.name < b.name ? -1 : a.name > b.name ? 1 : a.i - b.i;
@@ -156,9 +171,9 @@ const std::string_view k_page_script = R"page(
       var y = TOP + r * ROW;
       var g = svgNode('g', { 'class': 'row', 'data-file': f.i }, svg);
       svgNode('text', { 'class': 'name', x: LABEL_RIGHT, y: y + 10 }, g).textContent = f.name;
-      f.d.r.forEach(function (ms) {
+      f.runs.forEach(function (ms) {
         if (ms < lo || ms > hi) return;
-        var last = ms === f.d.l;
+        var last = ms === f.last;
         var mark = svgNode('rect', { 'class': last ? 'm last' : 'm', x: (x(ms) - 1).toFixed(1), y: y + 1,
                                      width: 2, height: 10 }, g);
         svgNode('title', {}, mark).textContent = timeText(ms) + ' UTC ' + f.name + (last ? ' (last run)' : '');
@@ -271,26 +286,27 @@ const std::string_view k_page_script = R"page(
     var close = element('button', 'Close', details);
     close.type = 'button';
     close.addEventListener('click', function () { details.hidden = true; });
-    element('p', f.d.p, details).className = 'ident';
-    var runs = f.d.r.slice().reverse().map(function (ms) {
-      return timeText(ms) + (ms === f.d.l ? '  last run' : '');
+    var d = dataOf(f);
+    element('p', d.p, details).className = 'ident';
+    var runs = f.runs.slice().reverse().map(function (ms) {
+      return timeText(ms) + (ms === f.last ? '  last run' : '');
     });
     filterableList('Run times', runs, details);
-    filterableList('Modules', f.d.m.map(function (n, i) {
-      var reference = f.d.f ? f.d.f[i] : 0;
+    filterableList('Modules', d.m.map(function (n, i) {
+      var reference = d.f ? d.f[i] : 0;
       return nameOf(n) + (reference ? '  [MFT entry-sequence ' + reference + ']' : '');
     }), details);
-    var volumes = f.d.v.map(function (v) {
+    var volumes = d.v.map(function (v) {
       return v.p + '  serial ' + v.s + (v.c === null ? '' : '  created ' + timeText(v.c));
     });
     filterableList('Volumes', volumes, details);
     var directories = [];
-    f.d.v.forEach(function (v) { v.d.forEach(function (n) { directories.push(nameOf(n)); }); });
+    d.v.forEach(function (v) { v.d.forEach(function (n) { directories.push(nameOf(n)); }); });
     filterableList('Directories', directories, details);
     details.scrollIntoView();
   }
-  tbody.addEventListener('click', function (e) {
-    var row = e.target.closest('tr');
+  table.addEventListener('click', function (e) {
+    var row = e.target.closest('tr[id]');
     if (row) showDetails(files[Number(row.id.slice(1))]);
   });
 
@@ -307,8 +323,13 @@ const std::string_view k_page_script = R"page(
   filterBox.value = wanted.get('filter') || '';
   applyFilter(filterBox.value);
   if (wanted.has('details')) showDetails(files[Number(wanted.get('details'))]);
+  // Ready: table, filter, sorting and timeline work. The page is laid out as the script left it
+  // before the mark is taken, so only painting stands between the mark and the page on screen.
   document.body.setAttribute('data-ready', 'yes');
+  table.getBoundingClientRect();
   document.body.setAttribute('data-ready-ms', String(Math.round(performance.now())));
+  var painted = performance.getEntriesByName('first-contentful-paint')[0];
+  if (painted) document.body.setAttribute('data-first-paint-ms', String(Math.round(painted.startTime)));
 })();
 )page";
 

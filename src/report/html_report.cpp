@@ -22,9 +22,13 @@ namespace {
 // and JSON strings escape control codes. The page's start, for the first file, stands before it.
 constexpr char k_pending_mark = '\x1e';
 constexpr char k_timeline_line = 'T';  // last run, run times (ms, commas), program name, tab-separated
-constexpr char k_row_line = 'R';       // the table row's cells
+constexpr char k_row_line = 'R';       // the table row's attributes, '>', its cells
 constexpr char k_json_line = 'J';      // data block text as it stands
 constexpr char k_name_line = 'S';      // a shared name (a JSON string), to be replaced by its number
+
+// The table's rows go out in parts of this many, each a table of its own.
+constexpr uint64_t k_rows_per_part = 250;
+constexpr std::string_view k_part_end = "</tbody></table></div>\n";
 
 // Shared names are remembered up to this many bytes; later new names still go out once each, but
 // a file that repeats one of them repeats its text, so memory stays bounded whatever the input.
@@ -123,12 +127,21 @@ void html_report::write_page_start(std::string& out) {
     out += ". All times are UTC.</p>";
     out += "<p class=\"js-only\"><label>Filter table and timeline <input id=\"filter\" type=\"search\" "
            "placeholder=\"text in any column\"></label> <span id=\"shown\"></span></p></header>\n";
-    out += "<section id=\"tablebox\"><h2>Prefetch files</h2><table id=\"files\"><thead><tr>"
-           "<th>Program</th><th>Runs</th><th>Last run</th><th>Earliest stored run</th><th>Path</th>";
+    // The header stands in a table of its own and the rows in parts of k_rows_per_part: a part
+    // out of view is neither laid out nor painted, and a fixed layout over the same columns keeps
+    // every part's columns in line with the header.
+    columns_ = "<colgroup><col class=\"prog\"><col class=\"runs\"><col class=\"time\"><col class=\"time\">"
+               "<col class=\"path\">";
+    if (settings_.hash_check) columns_ += "<col class=\"hash\">";
+    columns_ += "<col class=\"serial\"><col class=\"pf\">";
+    if (image_columns_) columns_ += "<col class=\"deleted\"><col class=\"time\">";
+    columns_ += "</colgroup>";
+    out += "<section id=\"tablebox\"><h2>Prefetch files</h2><div id=\"files\"><table class=\"head\">" + columns_ +
+           "<thead><tr><th>Program</th><th>Runs</th><th>Last run</th><th>Earliest stored run</th><th>Path</th>";
     if (settings_.hash_check) out += "<th>Hash check</th>";
     out += "<th>Volume serials</th><th>Prefetch file</th>";
     if (image_columns_) out += "<th>Deleted</th><th>Created</th>";
-    out += "</tr></thead>\n<tbody>\n";
+    out += "</tr></thead></table>\n";
 }
 
 void html_report::render(const file_facts& file, const prefetch_record& record, std::string& out) const {
@@ -155,7 +168,14 @@ void html_report::render(const file_facts& file, const prefetch_record& record, 
     out += program;
     out += '\n';
 
+    // The row's own attributes, then its cells: the run times, oldest first, for the script.
     out += k_row_line;
+    out += " data-r=\"";
+    for (size_t i = 0; i < runs.size(); ++i) {
+        if (i) out += ',';
+        out += std::to_string(runs[i]);
+    }
+    out += "\">";
     append_text_cell(out, record.exe_name, "prog");
     out += "<td class=\"num\" data-v=\"" + std::to_string(record.run_count) + "\">" + std::to_string(record.run_count) + "</td>";
     append_time_cell(out, last);
@@ -182,14 +202,7 @@ void html_report::render(const file_facts& file, const prefetch_record& record, 
     out += k_json_line;
     out += "{\"p\":";
     append_script_json_string(out, file.path);
-    out += ",\"l\":";
-    append_json_ms(out, last);
-    out += ",\"r\":[";
-    for (size_t i = 0; i < runs.size(); ++i) {
-        if (i) out += ',';
-        out += std::to_string(runs[i]);
-    }
-    out += "],\"m\":";
+    out += ",\"m\":";
     append_shared_names(out, record.modules);
     // The modules' NTFS file references ("entry-sequence", 0 for none), when the file stores any.
     const auto& references = record.module_references;
@@ -270,8 +283,12 @@ void html_report::put_in_order(std::string& report) {
         }
     }
     std::string page;
+    if (files_ % k_rows_per_part == 0) {
+        if (files_ != 0) page += k_part_end;
+        page += "<div class=\"part\"><table>" + columns_ + "<tbody>\n";
+    }
     if (!new_names.empty()) page += "<script type=\"application/json\" class=\"rt-s\">[" + new_names + "]</script>\n";
-    page += "<tr id=\"f" + std::to_string(files_) + "\">" + row + "</tr>\n";
+    page += "<tr id=\"f" + std::to_string(files_) + '"' + row + "</tr>\n";
     page += "<script type=\"application/json\" class=\"rt-f\">" + data + "</script>\n";
     report.replace(mark, std::string::npos, page);
     ++files_;
@@ -279,7 +296,8 @@ void html_report::put_in_order(std::string& report) {
 
 void html_report::finish(const run_totals& totals, std::string& out) {
     if (!page_started_) write_page_start(out);
-    out += "</tbody></table></section>\n<section id=\"summary\"><p>";
+    if (files_ != 0) out += k_part_end;
+    out += "</div></section>\n<section id=\"summary\"><p>";
     out += std::to_string(totals.reported) + (totals.reported == 1 ? " file" : " files") + " reported, " +
            std::to_string(totals.skipped) + " skipped.";
     if (earliest_ <= latest_) {

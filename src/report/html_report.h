@@ -2,11 +2,14 @@
 // timeline, a table with one row per prefetch file and, with scripts on, sorting, filtering,
 // zooming and each file's details. The page is written as files are reported, never held whole:
 //   start:   the head (style, Content-Security-Policy that admits only the page's own inline style
-//            and script by their hashes), the heading, the table's header;
-//   a file:  its table row (plain HTML), then a <script type="application/json"> data block (never
-//            run) with its run times, modules (with their NTFS file references) and directories. Module and directory names are
-//            shared across files: each new name goes out once, in a block of its own before the
-//            first file that uses it, and files refer to names by number;
+//            and script by their hashes), the heading, the table's header (a table of its own);
+//   a file:  its table row (plain HTML, its run times in an attribute; the rows stand in tables of
+//            a few hundred each, which a browser lays out only when they come into view), then a
+//            <script type="application/json"> data block (never run, read only when the file's
+//            details are opened) with its path, modules (with their NTFS file references), volumes
+//            and directories. Module and directory names are shared across files: each new name
+//            goes out once, in a block of its own before the first file that uses it, and files
+//            refer to names by number;
 //   finish:  the counts and the span of run times, the static timeline picture, the script.
 // Files are rendered on any thread into a pending form; numbering the shared names happens in
 // put_in_order, in input order, so the page is the same byte for byte whatever the thread count.
@@ -39,6 +42,7 @@ private:
     // Decided by the first file: an image run shows whether each file was deleted, and when created.
     bool image_columns_ = false;
     bool page_started_ = false;
+    std::string columns_;  // the table's <colgroup>, repeated in every part
 
     // Run state, kept in input order.
     uint64_t files_ = 0;
