@@ -42,6 +42,25 @@ bool file_worker::take_memory(file_task& task, uint64_t bytes) {
     return true;
 }
 
+void file_worker::render(file_task& task) {
+    task.rendered = true;
+    if (!spare_reports_) {
+        writer_.render(task.facts, record_, task.report);  // put out at once
+        return;
+    }
+    // In a parallel run a report waits for those before it. Rendered in the task's own text, the
+    // memory a large report grew would wait on with whatever report came next, and large reports
+    // would keep growing texts anew (past 256 KiB each a fresh mapping, every page a fault). The
+    // worker renders into a text of its own, which keeps that memory, and copies the report to the
+    // task: one larger than the task's text into the smallest spare that holds it.
+    report_.clear();
+    writer_.render(task.facts, record_, report_);
+    if (report_.size() > task.report.capacity())
+        task.report = spare_reports_->take(report_.size());
+    task.report.assign(report_);
+    if (report_.capacity() > k_most_kept_report_bytes) std::string().swap(report_);
+}
+
 void file_worker::work(file_task& task) {
     if (task.name.empty()) return;
     memory_gate gate;
@@ -73,8 +92,7 @@ void file_worker::work(file_task& task) {
             // stays with this worker for the next file. Before that the writer renders where the
             // tasks are put out: the record moves to the task (never copied).
             if (writer_.started()) {
-                writer_.render(task.facts, record_, task.report);
-                task.rendered = true;
+                render(task);
             } else {
                 std::swap(task.record, record_);
             }
@@ -83,6 +101,7 @@ void file_worker::work(file_task& task) {
         // A file that exhausts memory costs that file alone, and is said.
         task.out_of_memory = true;
         std::string().swap(task.report);
+        std::string().swap(report_);
         record_ = prefetch_record{};
     } catch (const std::exception&) {
         task.failed_by_exception = true;

@@ -13,16 +13,16 @@
 #include "prefetch_file.h"
 #include "prefetch_record.h"
 #include "report_writer.h"
+#include "spare_report_texts.h"
 #include "written_files.h"
 
 namespace runtrail {
 
-// What a report text kept for later reports may hold: a task of a single-thread run keeps up to
-// the most, one of a parallel run the least (its texts go round through the run's spares, those of
-// at least k_least_spare_report_bytes).
+// What a report text kept for later reports may hold: the task of a single-thread run, and the
+// text each worker of a parallel run renders into, keep up to the most. A task of a parallel run
+// keeps a text of up to the least itself; larger ones go round through the run's spare texts.
 constexpr size_t k_most_kept_report_bytes = 0x100000;  // 1 MiB
-constexpr size_t k_least_kept_report_bytes = 0x10000;  // 64 KiB
-constexpr size_t k_least_spare_report_bytes = 0x1000;  // 4 KiB
+constexpr size_t k_least_kept_report_bytes = 0x1000;   // 4 KiB
 
 struct file_task {
     std::string name;     // the file's name, as given; empty for an entry that is no name
@@ -55,15 +55,21 @@ struct file_task {
 class file_worker {
 public:
     // `source` reads the files it holds itself (those of a disk image); it may be nullptr otherwise.
-    // With a budget, the memory each file takes is counted in it; a worker that `may_wait` waits
-    // there for room (the thread that puts the tasks out must never wait).
+    // A worker of a parallel run counts the memory each file takes in the run's budget, where one
+    // that `may_wait` waits for room (the thread that puts the tasks out must never wait), and
+    // copies large reports into the run's spare texts.
+    file_worker(const written_files& written, const report_writer& writer, const name_source* source)
+        : file_worker(written, writer, source, nullptr, nullptr, true) {}
     file_worker(const written_files& written, const report_writer& writer, const name_source* source,
-                memory_budget* budget = nullptr, bool may_wait = true)
-        : written_(written), writer_(writer), source_(source), budget_(budget), may_wait_(may_wait) {}
+                memory_budget* budget, spare_report_texts* spare_reports, bool may_wait)
+        : written_(written), writer_(writer), source_(source), budget_(budget), spare_reports_(spare_reports),
+          may_wait_(may_wait) {}
 
     void work(file_task& task);
 
 private:
+    // Renders the task's report, once the writer has started.
+    void render(file_task& task);
     // Takes `bytes` of the budget for the task; false when the run is stopping.
     bool take_memory(file_task& task, uint64_t bytes);
 
@@ -71,9 +77,11 @@ private:
     const report_writer& writer_;
     const name_source* source_;
     memory_budget* budget_;
+    spare_report_texts* spare_reports_;
     bool may_wait_;
     prefetch_file_buffers buffers_;
     prefetch_record record_;  // each file's record, read into the same memory
+    std::string report_;      // where a parallel run's reports are rendered
 };
 
 }  // namespace runtrail

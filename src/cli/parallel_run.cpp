@@ -21,14 +21,15 @@ constexpr size_t k_batch = 8;
 constexpr unsigned k_most_default_workers = 64;
 // How long the output may hold finished reports back while the next one is not ready.
 constexpr std::chrono::milliseconds k_idle_after{50};
-// What the spare report texts may hold together, whatever the thread count; a text larger than
-// this is not kept.
+// What the spare report texts may hold together, whatever the thread count.
 constexpr size_t k_spare_report_bytes = 0x2000000;  // 32 MiB
 
 // What the threads share. The name thread keeps it alive on its own, so that a run that ends while
 // it waits for a name can leave it waiting.
 struct shared_run {
-    explicit shared_run(size_t capacity) : tasks(capacity), worked(capacity, false), budget(k_parallel_memory_budget) {
+    explicit shared_run(size_t capacity)
+        : tasks(capacity), worked(capacity, false), budget(k_parallel_memory_budget),
+          spare_reports(k_least_kept_report_bytes, k_spare_report_bytes) {
         for (auto& task : tasks) task = std::make_unique<file_task>();
     }
 
@@ -41,12 +42,7 @@ struct shared_run {
     std::vector<std::unique_ptr<file_task>> tasks;
     std::vector<bool> worked;
     memory_budget budget;
-    // Report texts put out, lent to the next tasks to be worked, largest first: a few texts that
-    // have grown to the size of large reports go round, instead of every task growing its own
-    // (each growth past 256 KiB is a fresh mapping, and each of its pages a fault). In order of
-    // capacity; together at most k_spare_report_bytes.
-    std::vector<std::string> spare_reports;
-    size_t spare_report_bytes = 0;
+    spare_report_texts spare_reports;
     uint64_t taken = 0;     // tasks taken from the names
     uint64_t handed = 0;    // tasks handed to workers
     uint64_t put_out = 0;   // tasks put out
@@ -101,26 +97,6 @@ void take_names_inline(shared_run& s, const std::function<bool(file_task&)>& nex
     s.taking_names = false;
 }
 
-// Gives the task a spare report text to render into; the lock is held.
-void lend_report(shared_run& s, file_task& task) {
-    if (s.spare_reports.empty()) return;
-    s.spare_report_bytes -= s.spare_reports.back().capacity();
-    task.report.swap(s.spare_reports.back());
-    s.spare_reports.pop_back();
-}
-
-// Keeps the put-out task's report text for a later task; the lock is held.
-void keep_report(shared_run& s, file_task& task) {
-    const size_t capacity = task.report.capacity();
-    if (capacity < k_least_spare_report_bytes || s.spare_report_bytes + capacity > k_spare_report_bytes) return;
-    task.report.clear();
-    const auto place = std::lower_bound(s.spare_reports.begin(), s.spare_reports.end(), capacity,
-                                        [](const std::string& spare, size_t c) { return spare.capacity() < c; });
-    s.spare_reports.insert(place, std::move(task.report));
-    s.spare_report_bytes += capacity;
-    task.report = std::string();
-}
-
 void take_names(const std::shared_ptr<shared_run>& shared, std::function<bool(file_task&)> next_task) {
     shared_run& s = *shared;
     std::unique_lock<std::mutex> hold(s.lock);
@@ -149,10 +125,7 @@ void work_tasks(shared_run& s, file_worker worker, const std::function<bool(file
             // another holds several tasks.
             const uint64_t waiting = s.taken - s.handed;
             const uint64_t share = std::clamp<uint64_t>(waiting / (s.idle_workers + 1), 1, k_batch);
-            for (uint64_t n = 0; n < share; ++n) {
-                lend_report(s, *s.tasks[s.slot(s.handed)]);
-                batch.push_back(s.handed++);
-            }
+            for (uint64_t n = 0; n < share; ++n) batch.push_back(s.handed++);
         }
         for (const uint64_t number : batch) {
             worker.work(*s.tasks[s.slot(number)]);
@@ -187,11 +160,12 @@ void run_in_parallel(const parallel_run& run) {
         s.name_thread_done = true;
     std::vector<std::thread> workers;
     for (unsigned i = 1; i < run.workers; ++i)
-        workers.emplace_back(work_tasks, std::ref(s), run.make_worker(s.budget, true), std::cref(run.next_task));
+        workers.emplace_back(work_tasks, std::ref(s), run.make_worker(s.budget, s.spare_reports, true),
+                             std::cref(run.next_task));
 
     // While the next task in order is not ready, the calling thread works waiting tasks itself
     // rather than sleep. It never waits for memory: only it puts tasks out and gives memory back.
-    file_worker own_worker = run.make_worker(s.budget, false);
+    file_worker own_worker = run.make_worker(s.budget, s.spare_reports, false);
     std::unique_lock<std::mutex> hold(s.lock);
     const auto next_ready = [&] { return s.next_ready(); };
     for (;;) {
@@ -203,7 +177,6 @@ void run_in_parallel(const parallel_run& run) {
         while (!s.next_ready() && s.handed < s.taken && s.budget.has_room()) {
             const uint64_t number = s.handed++;
             file_task& waiting = *s.tasks[s.slot(number)];
-            lend_report(s, waiting);
             hold.unlock();
             own_worker.work(waiting);
             hold.lock();
@@ -229,8 +202,8 @@ void run_in_parallel(const parallel_run& run) {
         const bool go_on = run.emit(task);
         s.budget.give_back(task.charge);
         task.charge = 0;
+        s.spare_reports.keep(task.report);
         hold.lock();
-        keep_report(s, task);
         ++s.put_out;
         s.budget.next_out(s.put_out);
         // The name thread goes on once half the room is free, not for every task put out; an idle

@@ -1,9 +1,10 @@
 // A multi-file run spread over several threads: N threads read, parse and render the files, and
 // the calling thread, one of the N, puts the tasks out strictly in input order and works the
 // waiting ones whenever the next in order is not ready. Names from standard input are taken on a
-// thread of their own as a producer writes them; those of a walk by the calling thread. A fixed number of tasks per thread
-// is under way at any time, whatever the number of names and however long one file takes, and the
-// memory they hold stays within one budget in bytes whatever the thread count.
+// thread of their own as a producer writes them; those of a walk by whichever thread runs short of
+// tasks. A fixed number of tasks per thread is under way at any time, whatever the number of names
+// and however long one file takes, and the memory they hold stays within one budget in bytes
+// whatever the thread count.
 #pragma once
 
 #include <cstdint>
@@ -23,9 +24,10 @@ struct parallel_run {
     // The names may be a long time coming (standard input): they are taken on a thread of their
     // own, so that each is reported as it comes. Otherwise (a walk) the calling thread takes them.
     bool names_may_wait = true;
-    // Makes a worker for one thread, counting its files' memory in the run's budget; `may_wait`
-    // is false for the calling thread's own worker, which must never wait for room.
-    std::function<file_worker(memory_budget& budget, bool may_wait)> make_worker;
+    // Makes a worker for one thread, counting its files' memory in the run's budget and copying
+    // large reports into the run's spare texts; `may_wait` is false for the calling thread's own
+    // worker, which must never wait for room.
+    std::function<file_worker(memory_budget& budget, spare_report_texts& spare_reports, bool may_wait)> make_worker;
     // Puts a task out, on the calling thread, in input order; false ends the run (the output failed).
     std::function<bool(file_task&)> emit;
     // Called on the calling thread when no task has been ready for a while (names arriving slowly):

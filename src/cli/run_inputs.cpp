@@ -266,8 +266,8 @@ bool run_inputs(const run_settings& settings, report_writer& writer, report_outp
         run.workers = settings.threads != 0 ? settings.threads : default_worker_count();
         run.next_task = [tasks](file_task& task) { return tasks->next(task); };
         run.names_may_wait = settings.input == input_mode::standard_input;
-        run.make_worker = [&](memory_budget& budget, bool may_wait) {
-            return file_worker(written, writer, &tasks->names(), &budget, may_wait);
+        run.make_worker = [&](memory_budget& budget, spare_report_texts& spare_reports, bool may_wait) {
+            return file_worker(written, writer, &tasks->names(), &budget, &spare_reports, may_wait);
         };
         run.emit = put_out;
         run.idle = [&output] { output.flush(); };
