@@ -107,6 +107,9 @@ void timesketch_report::render(const file_facts& file, const prefetch_record& re
     const std::vector<std::string> hints = path_hints_of(record);
     std::string message = run_message(record, hints);
     if (file.deleted) message += " (deleted prefetch file, MFT entry " + std::to_string(file.mft_entry) + ")";
+    // The loaded files are the same in every run event: their JSON is made once.
+    std::string mapped_files;
+    append_mapped_files(mapped_files, record);
     std::vector<std::string> device_paths;
     std::vector<uint32_t> serials;
     for (const volume_record& v : record.volumes) {
@@ -131,7 +134,7 @@ void timesketch_report::render(const file_facts& file, const prefetch_record& re
             event.number("run_count", record.run_count);
             event.array("path_hints", hints, append_json_string);
             event.number("prefetch_hash", record.prefetch_hash);
-            append_mapped_files(event.key("mapped_files"), record);
+            event.key("mapped_files") += mapped_files;
             event.number("number_of_volumes", record.volumes.size());
             event.array("volume_device_paths", device_paths, append_json_string);
             event.array("volume_serial_numbers", serials,
