@@ -1,6 +1,8 @@
 #include "l2t_report.h"
 
-#include <map>
+#include <algorithm>
+#include <string_view>
+#include <vector>
 
 #include "ascii_text.h"
 #include "macb.h"
@@ -17,9 +19,9 @@ constexpr const char* k_source = "PREFETCH";
 constexpr const char* k_timezone = "UTC";
 constexpr const char* k_version = "2";
 
-std::string after_last_backslash(const std::string& text) {
+std::string_view after_last_backslash(std::string_view text) {
     const auto at = text.rfind('\\');
-    return at == std::string::npos ? text : text.substr(at + 1);
+    return at == std::string_view::npos ? text : text.substr(at + 1);
 }
 
 // Full module paths under -verbose; otherwise the short names, once each, in case-insensitive
@@ -28,7 +30,7 @@ std::string module_list(const prefetch_record& record, bool verbose) {
     if (record.modules.empty()) return {};
     std::string list = "Module list: ";
     bool first = true;
-    auto append = [&](const std::string& name) {
+    auto append = [&](std::string_view name) {
         if (!first) list += "; ";
         list += name;
         first = false;
@@ -37,12 +39,19 @@ std::string module_list(const prefetch_record& record, bool verbose) {
         for (const std::string& name : record.modules) append(name);
         return list;
     }
-    std::map<std::string, std::string> short_names;
-    for (const std::string& name : record.modules) {
-        std::string short_name = after_last_backslash(name);
-        short_names.emplace(lower_ascii(short_name), std::move(short_name));
+    struct short_name {
+        std::string key;  // lower case
+        std::string_view name;
+    };
+    std::vector<short_name> names;
+    names.reserve(record.modules.size());
+    for (const std::string& path : record.modules) {
+        const std::string_view name = after_last_backslash(path);
+        names.push_back({lower_ascii(name), name});
     }
-    for (const auto& [key, name] : short_names) append(name);
+    std::stable_sort(names.begin(), names.end(), [](const short_name& a, const short_name& b) { return a.key < b.key; });
+    for (size_t i = 0; i < names.size(); ++i)
+        if (i == 0 || names[i].key != names[i - 1].key) append(names[i].name);
     return list;
 }
 
@@ -94,7 +103,7 @@ void l2t_report::render(const file_facts& file, const prefetch_record& record, s
     const std::string event = field(file.name + " [" + record.exe_name + " executed]");
     const std::string inode = file.from_image ? std::to_string(file.mft_entry) : std::string();
     const std::string after_desc = sep + k_version + sep + field(file.path) + sep + inode + sep;
-    const std::string format = field(after_last_backslash(settings_.program_name) + " (kelvane)");
+    const std::string format = field(std::string(after_last_backslash(settings_.program_name)) + " (kelvane)");
     const std::string leading = field(k_timezone);
     const std::string source = field(k_source);
     const std::string sourcetype = field(version_label(record.version));
