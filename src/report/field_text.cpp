@@ -1,6 +1,7 @@
 #include "field_text.h"
 
 #include <algorithm>
+#include <array>
 
 #include "unicode_text.h"
 
@@ -11,9 +12,18 @@ constexpr unsigned char k_first_printable = 0x20;
 constexpr unsigned char k_delete = 0x7F;
 constexpr unsigned char k_last_c1 = 0x9F;
 
-bool is_control_byte(unsigned char b) {
+constexpr bool is_control_byte(unsigned char b) {
     return (b < k_first_printable && b != '\r' && b != '\n') || (b >= k_delete && b <= k_last_c1);
 }
+
+// The bytes make_printable may change: line breaks and control codes (0x80 to 0x9F among them, the
+// last byte of a C1 code in UTF-8, though they also end other characters).
+constexpr std::array<bool, 256> k_may_change = [] {
+    std::array<bool, 256> table{};
+    for (unsigned b = 0; b < table.size(); ++b)
+        table[b] = b == '\r' || b == '\n' || is_control_byte(static_cast<unsigned char>(b));
+    return table;
+}();
 
 void append_escape(std::string& out, unsigned char code) {
     static constexpr char k_hex_digits[] = "0123456789ABCDEF";
@@ -83,6 +93,9 @@ void mark_line_breaks(std::string& text) {
 }
 
 void make_printable(std::string& text) {
+    // Nearly every value is plain text: one pass over a table says so.
+    if (std::none_of(text.begin(), text.end(), [](char c) { return k_may_change[static_cast<unsigned char>(c)]; }))
+        return;
     mark_line_breaks(text);
     show_control_codes(text);
 }

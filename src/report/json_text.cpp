@@ -1,9 +1,19 @@
 #include "json_text.h"
 
+#include <array>
+
 #include "unicode_text.h"
 
 namespace runtrail {
 namespace {
+
+// The bytes that end a run of text a JSON string holds as it is: quote, backslash, control codes,
+// DEL and every byte of a multi-byte sequence (looked at one sequence at a time).
+constexpr std::array<bool, 256> k_ends_plain_run = [] {
+    std::array<bool, 256> table{};
+    for (unsigned c = 0; c < table.size(); ++c) table[c] = c < 0x20 || c >= 0x7F || c == '"' || c == '\\';
+    return table;
+}();
 
 void append_unicode_escape(std::string& out, unsigned code) {
     static constexpr char k_hex_digits[] = "0123456789abcdef";
@@ -20,11 +30,7 @@ void append_json_string(std::string& out, std::string_view text) {
     while (i < text.size()) {
         // Most of a name is printable ASCII that stands as it is: appended a run at a time.
         size_t run = i;
-        while (run < text.size()) {
-            const auto c = static_cast<unsigned char>(text[run]);
-            if (c < 0x20 || c >= 0x7F || c == '"' || c == '\\') break;
-            ++run;
-        }
+        while (run < text.size() && !k_ends_plain_run[static_cast<unsigned char>(text[run])]) ++run;
         out.append(text, i, run - i);
         i = run;
         if (i == text.size()) break;
