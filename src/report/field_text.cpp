@@ -33,6 +33,11 @@ void append_escape(std::string& out, unsigned char code) {
     out.push_back(']');
 }
 
+// Nearly every value is plain text: one pass over a table says so.
+bool is_printable(std::string_view text) {
+    return std::none_of(text.begin(), text.end(), [](char c) { return k_may_change[static_cast<unsigned char>(c)]; });
+}
+
 // Every control code but CR and LF as a visible escape.
 void show_control_codes(std::string& text) {
     // Nearly every value holds no byte that could be one; one plain pass says so.
@@ -93,11 +98,19 @@ void mark_line_breaks(std::string& text) {
 }
 
 void make_printable(std::string& text) {
-    // Nearly every value is plain text: one pass over a table says so.
-    if (std::none_of(text.begin(), text.end(), [](char c) { return k_may_change[static_cast<unsigned char>(c)]; }))
-        return;
+    if (is_printable(text)) return;
     mark_line_breaks(text);
     show_control_codes(text);
+}
+
+void append_printable(std::string& out, std::string_view text) {
+    if (is_printable(text)) {
+        out += text;
+        return;
+    }
+    std::string changed(text);
+    make_printable(changed);
+    out += changed;
 }
 
 field_guard::field_guard(std::string separator, char sep_char, char replacement)

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 namespace runtrail {
 
@@ -16,6 +17,9 @@ void mark_line_breaks(std::string& text);
 // (U+0080 to U+009F in UTF-8, or a byte 0x80 to 0x9F that belongs to no UTF-8 sequence). No value
 // can retitle or drive a terminal. Real names hold none, so they are unchanged.
 void make_printable(std::string& text);
+
+// The text, made printable, appended to `out`; copied only when make_printable would change it.
+void append_printable(std::string& out, std::string_view text);
 
 // How the values of one delimited form are protected.
 class field_guard {

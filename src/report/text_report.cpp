@@ -1,5 +1,8 @@
 #include "text_report.h"
 
+#include <charconv>
+#include <iterator>
+
 #include "field_text.h"
 #include "hash_verdict.h"
 #include "hex_text.h"
@@ -7,11 +10,16 @@
 namespace runtrail {
 namespace {
 
-// "001", "012", "1234": at least three digits.
-std::string entry_number(size_t n) {
-    std::string digits = std::to_string(n);
-    if (digits.size() < 3) digits.insert(0, 3 - digits.size(), '0');
-    return digits;
+// A line of a list of names: "001 : NAME", "1234 : NAME", the number at least three digits. The name
+// comes from the file: a crafted one must not forge report lines or drive the terminal.
+void append_entry(std::string& out, size_t n, std::string_view name) {
+    char digits[24];
+    const auto length = static_cast<size_t>(std::to_chars(std::begin(digits), std::end(digits), n).ptr - digits);
+    if (length < 3) out.append(3 - length, '0');
+    out.append(digits, length);
+    out += " : ";
+    append_printable(out, name);
+    out += '\n';
 }
 
 // Names come from the file: a crafted one must not forge report lines or drive the terminal.
@@ -45,7 +53,7 @@ void text_report::render(const file_facts& file, const prefetch_record& record, 
 
     out += "\n --------- files mapped --------- \n\n\n";
     size_t n = 0;
-    for (const std::string& name : record.modules) out += entry_number(++n) + " : " + one_line(name) + "\n";
+    for (const std::string& name : record.modules) append_entry(out, ++n, name);
 
     out += "\n --------- directories mapped --------- \n\n\n";
     for (const volume_record& volume : record.volumes) {
@@ -54,8 +62,7 @@ void text_report::render(const file_facts& file, const prefetch_record& record, 
         out += "serial num:   " + volume_serial_text(volume.serial) + "\n";
         out += "\n";
         size_t d = 0;
-        for (const std::string& directory : volume.directories)
-            out += entry_number(++d) + " : " + one_line(directory) + "\n";
+        for (const std::string& directory : volume.directories) append_entry(out, ++d, directory);
         out += "\n";
     }
 }
