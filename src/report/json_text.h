@@ -19,7 +19,14 @@ void append_json_string(std::string& out, std::string_view text);
 class json_object {
 public:
     explicit json_object(std::string& out) : out_(out) { out_.push_back('{'); }
-    ~json_object() { out_.push_back('}'); }
+    // Members made apart, to go after the members of an object written elsewhere (the same members
+    // in several objects): a comma before the first, and no braces.
+    struct continuing_t {};
+    static constexpr continuing_t continuing{};
+    json_object(std::string& out, continuing_t) : out_(out), first_(false), braces_(false) {}
+    ~json_object() {
+        if (braces_) out_.push_back('}');
+    }
     json_object(const json_object&) = delete;
     json_object& operator=(const json_object&) = delete;
 
@@ -53,6 +60,7 @@ public:
 private:
     std::string& out_;
     bool first_ = true;
+    bool braces_ = true;
 };
 
 }  // namespace runtrail

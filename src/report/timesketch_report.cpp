@@ -107,9 +107,6 @@ void timesketch_report::render(const file_facts& file, const prefetch_record& re
     const std::vector<std::string> hints = path_hints_of(record);
     std::string message = run_message(record, hints);
     if (file.deleted) message += " (deleted prefetch file, MFT entry " + std::to_string(file.mft_entry) + ")";
-    // The loaded files are the same in every run event: their JSON is made once.
-    std::string mapped_files;
-    append_mapped_files(mapped_files, record);
     std::vector<std::string> device_paths;
     std::vector<uint32_t> serials;
     for (const volume_record& v : record.volumes) {
@@ -124,29 +121,38 @@ void timesketch_report::render(const file_facts& file, const prefetch_record& re
         }
         if (!settings_.host_name.empty()) event.text("hostname", settings_.host_name);
     };
+    // The run events differ in their times alone: their message, and their members after the time,
+    // are made once.
+    std::string run_message_json;
+    append_json_string(run_message_json, message);
+    std::string run_members;
+    {
+        json_object after_time(run_members, json_object::continuing);
+        after_time.text("data_type", k_execution_data_type);
+        after_time.text("executable", record.exe_name);
+        after_time.number("run_count", record.run_count);
+        after_time.array("path_hints", hints, append_json_string);
+        after_time.number("prefetch_hash", record.prefetch_hash);
+        append_mapped_files(after_time.key("mapped_files"), record);
+        after_time.number("number_of_volumes", record.volumes.size());
+        after_time.array("volume_device_paths", device_paths, append_json_string);
+        after_time.array("volume_serial_numbers", serials,
+                         [](std::string& line, uint32_t serial) { line += std::to_string(serial); });
+        after_time.number("version", record.version);
+        if (const std::optional<uint32_t> name_hash = name_hash_of(file.name))
+            after_time.number("name_hash", *name_hash);
+        else
+            after_time.null("name_hash");
+        add_path_hash_members(after_time, record.path_check);
+        after_time.text("hash_check", hash_verdict(file.name, record));
+        append_source(after_time);
+    }
     auto append_run_event = [&](const event_time& when, const char* description) {
         {
             json_object event(out);
-            event.text("message", message);
+            event.key("message") += run_message_json;
             append_when(event, when, description);
-            event.text("data_type", k_execution_data_type);
-            event.text("executable", record.exe_name);
-            event.number("run_count", record.run_count);
-            event.array("path_hints", hints, append_json_string);
-            event.number("prefetch_hash", record.prefetch_hash);
-            event.key("mapped_files") += mapped_files;
-            event.number("number_of_volumes", record.volumes.size());
-            event.array("volume_device_paths", device_paths, append_json_string);
-            event.array("volume_serial_numbers", serials,
-                        [](std::string& line, uint32_t serial) { line += std::to_string(serial); });
-            event.number("version", record.version);
-            if (const std::optional<uint32_t> name_hash = name_hash_of(file.name))
-                event.number("name_hash", *name_hash);
-            else
-                event.null("name_hash");
-            add_path_hash_members(event, record.path_check);
-            event.text("hash_check", hash_verdict(file.name, record));
-            append_source(event);
+            out += run_members;
         }
         out += '\n';
     };
