@@ -55,10 +55,13 @@ void file_worker::render(file_task& task) {
     // task: one larger than the task's text into the smallest spare that holds it.
     report_.clear();
     writer_.render(task.facts, record_, report_);
-    if (report_.size() > task.report.capacity())
-        task.report = spare_reports_->take(report_.size());
+    if (report_.capacity() > k_most_kept_report_bytes) {
+        task.report.swap(report_);  // too large to keep: handed over whole, never held twice
+        std::string().swap(report_);
+        return;
+    }
+    if (report_.size() > task.report.capacity()) task.report = spare_reports_->take(report_.size());
     task.report.assign(report_);
-    if (report_.capacity() > k_most_kept_report_bytes) std::string().swap(report_);
 }
 
 void file_worker::work(file_task& task) {
