@@ -36,6 +36,27 @@ chunk_result decode_one(const std::vector<coded_symbol>& symbols, size_t padding
     return r;
 }
 
+// Symbols and the bytes they stand for, built side by side.
+struct plan {
+    std::vector<uint8_t> data;
+    std::vector<coded_symbol> symbols;
+    void add_literal(uint8_t byte) {
+        data.push_back(byte);
+        symbols.push_back(literal(byte));
+    }
+    void add_match(uint32_t length, uint32_t offset) {
+        symbols.push_back(match(length, offset));
+        for (uint32_t i = 0; i < length; ++i) data.push_back(data[data.size() - offset]);
+    }
+};
+
+// The Huffman code lengths for how often each symbol occurs.
+code_lengths lengths_for(const std::vector<coded_symbol>& symbols) {
+    std::array<uint64_t, 512> freq{};
+    for (const auto& s : symbols) ++freq[s.symbol];
+    return huffman_lengths(freq);
+}
+
 std::vector<uint8_t> random_bytes(size_t n, uint32_t seed) {
     std::mt19937 rng(seed);
     std::vector<uint8_t> v(n);
@@ -50,28 +71,23 @@ TEST(DecoderRoundTrip, RandomMixesOfEverySymbolKindOverSeveralChunks) {
     // lengths; each chunk ends on the symbol reaching its 64 KiB mark, often a match running past it.
     std::mt19937 rng(2024);
     for (int round = 0; round < 4; ++round) {
-        std::vector<uint8_t> data;
+        plan p;
         std::vector<std::vector<uint8_t>> chunks;
         for (int c = 0; c < 3; ++c) {
-            std::vector<coded_symbol> syms;
-            for (const size_t end = data.size() + k_mam_chunk_size; data.size() < end;) {
+            p.symbols.clear();
+            for (const size_t end = p.data.size() + k_mam_chunk_size; p.data.size() < end;) {
                 const unsigned kind = rng() % 16;
-                if (data.size() < 16 || kind < 7) {
-                    data.push_back(static_cast<uint8_t>(rng() % 40));
-                    syms.push_back(literal(data.back()));
+                if (p.data.size() < 16 || kind < 7) {
+                    p.add_literal(static_cast<uint8_t>(rng() % 40));
                     continue;
                 }
-                uint32_t offset = kind == 7 ? 1 + rng() % 7 : kind < 11 ? 8 + rng() % 8 : 16 + rng() % 65520;
-                offset = std::min<uint32_t>(offset, static_cast<uint32_t>(data.size()));
-                const uint32_t length = kind < 14 ? 3 + rng() % 15 : 18 + rng() % (kind == 14 ? 300 : 3000);
-                syms.push_back(match(length, offset));
-                for (uint32_t i = 0; i < length; ++i) data.push_back(data[data.size() - offset]);
+                const uint32_t offset = kind == 7 ? 1 + rng() % 7 : kind < 11 ? 8 + rng() % 8 : 16 + rng() % 65520;
+                p.add_match(kind < 14 ? 3 + rng() % 15 : 18 + rng() % (kind == 14 ? 300 : 3000),
+                            std::min<uint32_t>(offset, static_cast<uint32_t>(p.data.size())));
             }
-            std::array<uint64_t, 512> freq{};
-            for (const auto& s : syms) ++freq[s.symbol];
-            chunks.push_back(encode_chunk(huffman_lengths(freq), syms));
+            chunks.push_back(encode_chunk(lengths_for(p.symbols), p.symbols));
         }
-        EXPECT_EQ(unwrap(mam_from_chunks(static_cast<uint32_t>(data.size()), chunks)), data) << "round " << round;
+        EXPECT_EQ(unwrap(mam_from_chunks(static_cast<uint32_t>(p.data.size()), chunks)), p.data) << "round " << round;
     }
 }
 
@@ -82,9 +98,9 @@ TEST(DecoderRoundTrip, MamAndMem0WithLongCodesWithAndWithoutMatches) {
     std::vector<uint8_t> data(200001);
     for (auto& b : data) b = static_cast<uint8_t>(std::min(geo(rng), 255));
     for (int i = 0; i < 256; ++i) data[static_cast<size_t>(i) * 700] = static_cast<uint8_t>(i);
-    std::array<uint64_t, 512> freq{};
-    for (uint8_t b : data) ++freq[b];
-    const code_lengths l = huffman_lengths(freq);
+    std::vector<coded_symbol> literals(data.size());
+    std::transform(data.begin(), data.end(), literals.begin(), literal);
+    const code_lengths l = lengths_for(literals);
     ASSERT_EQ(*std::max_element(l.begin(), l.end()), 15);
     for (bool matches : {false, true}) {
         EXPECT_EQ(unwrap(make_mam(data, matches)), data) << "matches " << matches;
@@ -104,45 +120,38 @@ TEST(DecoderRoundTrip, MostSymbolsWithCodesLongerThanElevenBitsInManyPrefixes) {
     ASSERT_GE(std::count_if(l.begin(), l.end(), [](uint8_t n) { return n > 11; }), 480);
 
     std::mt19937 rng(12);
-    std::vector<uint8_t> data;
-    std::vector<coded_symbol> syms;
-    while (data.size() < k_mam_chunk_size) {
+    plan p;
+    std::array<bool, 512> used{};
+    while (p.data.size() < k_mam_chunk_size) {
         const unsigned sym = rng() % 512;
         const unsigned nbits = sym < 256 ? 0 : (sym - 256) >> 4;
         const uint32_t offset = (1u << nbits) + rng() % (1u << nbits);
-        if (sym < 256 || offset > data.size()) {
-            data.push_back(static_cast<uint8_t>(sym < 256 ? sym : rng()));
-            syms.push_back(literal(data.back()));
-            continue;
+        if (sym < 256 || offset > p.data.size()) {
+            p.add_literal(static_cast<uint8_t>(sym < 256 ? sym : rng()));
+        } else {
+            const uint32_t code = (sym - 256) & 15;
+            p.add_match(code < 15 ? code + 3 : 18 + rng() % 400, offset);
+            ASSERT_EQ(p.symbols.back().symbol, sym);
         }
-        const uint32_t code = (sym - 256) & 15;
-        const uint32_t length = code < 15 ? code + 3 : 18 + rng() % 400;
-        syms.push_back(match(length, offset));
-        ASSERT_EQ(syms.back().symbol, sym);
-        for (uint32_t i = 0; i < length; ++i) data.push_back(data[data.size() - offset]);
+        used[p.symbols.back().symbol] = true;
     }
-    std::array<bool, 512> used{};
-    for (const auto& s : syms) used[s.symbol] = true;
     ASSERT_EQ(std::count(used.begin(), used.end(), true), 512);
-    EXPECT_EQ(unwrap(mam_from_chunks(static_cast<uint32_t>(data.size()), {encode_chunk(l, syms)})), data);
+    EXPECT_EQ(unwrap(mam_from_chunks(static_cast<uint32_t>(p.data.size()), {encode_chunk(l, p.symbols)})), p.data);
 }
 
 TEST(DecoderChunkBoundary, NextChunkStartsRightAfterTheInputOfA64KiBChunk) {
     // The first chunk ends exactly on its 64 KiB mark, or with a match across it; the second
     // chunk's table follows the first chunk's input, and its far match reaches back.
     for (bool crossing : {false, true}) {
-        std::vector<uint8_t> data = random_bytes(crossing ? 65530 : 65536, 9);
-        std::vector<coded_symbol> first(data.size());
-        std::transform(data.begin(), data.end(), first.begin(), literal);
-        if (crossing) {
-            first.push_back(match(100, 1000));  // 94 bytes past the mark
-            for (int i = 0; i < 100; ++i) data.push_back(data[data.size() - 1000]);
-        }
-        data.push_back('Z');
-        for (int i = 0; i < 10; ++i) data.push_back(data[data.size() - 65535]);
-        const auto chunks = {encode_chunk(flat_lengths(), first),
-                             encode_chunk(flat_lengths(), {literal('Z'), match(10, 65535)})};
-        EXPECT_EQ(unwrap(mam_from_chunks(static_cast<uint32_t>(data.size()), chunks)), data) << "crossing " << crossing;
+        plan p;
+        for (uint8_t b : random_bytes(crossing ? 65530 : 65536, 9)) p.add_literal(b);
+        if (crossing) p.add_match(100, 1000);  // 94 bytes past the mark
+        const auto first = encode_chunk(flat_lengths(), p.symbols);
+        p.symbols.clear();
+        p.add_literal('Z');
+        p.add_match(10, 65535);
+        const auto chunks = {first, encode_chunk(flat_lengths(), p.symbols)};
+        EXPECT_EQ(unwrap(mam_from_chunks(static_cast<uint32_t>(p.data.size()), chunks)), p.data) << "crossing " << crossing;
     }
 }
 
@@ -220,6 +229,12 @@ TEST(DecoderRealFiles, WindowsMamFilesDecodeToTheirDeclaredImage) {
     }
 }
 
+// A plain LZ77 item of a hibernation-style block.
+struct lz_item {
+    bool is_match = false;
+    uint8_t byte = 0;
+    uint32_t length = 0, offset = 0;  // 3.., 1..8192
+};
 lz_item lit(uint8_t b) { return {false, b, 0, 0}; }
 lz_item mat(uint32_t length, uint32_t offset) { return {true, 0, length, offset}; }
 
@@ -234,28 +249,71 @@ std::vector<uint8_t> expand(const std::vector<lz_item>& items, size_t size) {
     return out;
 }
 
+// The 32-byte block header: signature, pages - 1, and the compressed size - 1 in bits 2..31.
+std::vector<uint8_t> block_header(uint8_t pages_minus_one, uint32_t size_field) {
+    std::vector<uint8_t> v = {0x81, 0x81, 'x', 'p', 'r', 'e', 's', 's', pages_minus_one};
+    put_u32(v, size_field);
+    v.resize(k_xpress_block_header_bytes, 0);
+    return v;
+}
+
+// A block of up to 32 items: one flag word (most significant bit first, 1 = match), then each
+// literal's byte or match's word (offset - 1 above a 3-bit length). A length past 9 takes a
+// half-byte (two matches share one, the first in its low half), past 24 a byte, past 279 16 bits.
+std::vector<uint8_t> xpress_block(const std::vector<lz_item>& items, uint8_t pages_minus_one) {
+    std::vector<uint8_t> d(4, 0);
+    uint32_t flags = 0;
+    std::optional<size_t> half;
+    for (size_t i = 0; i < items.size(); ++i) {
+        if (!items[i].is_match) {
+            d.push_back(items[i].byte);
+            continue;
+        }
+        flags |= 1u << (31 - i);
+        const uint32_t l = items[i].length - 3, word = (items[i].offset - 1) << 3 | std::min(l, 7u);
+        d.insert(d.end(), {static_cast<uint8_t>(word), static_cast<uint8_t>(word >> 8)});
+        if (l < 7) continue;
+        const auto nibble = static_cast<uint8_t>(std::min(l - 7, 15u));
+        if (half) {
+            d[*half] |= static_cast<uint8_t>(nibble << 4);
+            half.reset();
+        } else {
+            half = d.size();
+            d.push_back(nibble);
+        }
+        if (l >= 22 + 255) d.insert(d.end(), {255, static_cast<uint8_t>(l), static_cast<uint8_t>(l >> 8)});
+        else if (l >= 22) d.push_back(static_cast<uint8_t>(l - 22));
+    }
+    std::memcpy(d.data(), &flags, 4);
+    d.resize((d.size() + 7) / 8 * 8, 0);
+    std::vector<uint8_t> v = block_header(pages_minus_one, static_cast<uint32_t>((d.size() - 1) << 2));
+    v.insert(v.end(), d.begin(), d.end());
+    return v;
+}
+
 TEST(DecoderXpressBlock, LengthEscapesTheStopAtA64KiBBoundaryAndStoredBlocks) {
     // Half-byte escapes for 15 and 19 share one byte, low half first; 25 and 279 add the byte
     // escape, 280, 303 and the last match (930 bytes are out before it) the 16-bit length.
     const std::vector<lz_item> items = {lit('a'),    lit('b'),   lit('c'),   lit('d'),    lit('e'),
                                         mat(15, 2),  mat(19, 5), mat(25, 3), mat(279, 4), mat(280, 7),
                                         mat(303, 6), mat(3, 1),  lit('f'),   mat(65536 - 930, 900)};
-    const auto block = make_xpress_block(items, 15);
+    const auto block = xpress_block(items, 15);
     ASSERT_EQ(block[k_xpress_block_header_bytes + 4 + 5 + 2], 0x95);  // the shared half-bytes
     EXPECT_EQ(unwrap(block), expand(items, 65536));
-    EXPECT_FALSE(unwrap(make_xpress_block(items, 0)).has_value());  // only 16 pages open
-    EXPECT_FALSE(unwrap(make_xpress_block(items, 31)).has_value());
+    EXPECT_FALSE(unwrap(xpress_block(items, 0)).has_value());  // only 16 pages open
+    EXPECT_FALSE(unwrap(xpress_block(items, 31)).has_value());
 
     // A match stops at the 64 KiB boundary, and the next item follows it there.
-    const auto across = make_xpress_block({lit('a'), mat(65529, 1), mat(100, 1), lit('Z')}, 31);
+    const auto across = xpress_block({lit('a'), mat(65529, 1), mat(100, 1), lit('Z')}, 31);
     std::vector<uint8_t> out(2 * 65536, 0);
     EXPECT_GT(decode_xpress_block(byte_span(across.data(), across.size()), out.data(), out.size()), 0u);
     EXPECT_EQ(out, expand({lit('a'), mat(65535, 1), lit('Z')}, out.size()));
 
-    // A compressed size of 64 KiB marks the bytes after the header as stored: copied, flag words too.
-    const auto stored = make_xpress_block(std::vector<lz_item>(65536, lit('s')), 15, (65536 - 1) << 2);
-    const auto data = stored.begin() + k_xpress_block_header_bytes;
-    EXPECT_EQ(unwrap(stored), std::vector<uint8_t>(data, data + 65536));
+    // A compressed size of 64 KiB marks the bytes after the header as stored: copied as they are.
+    std::vector<uint8_t> stored = block_header(15, (65536 - 1) << 2);
+    const std::vector<uint8_t> data = random_bytes(65536, 5);
+    stored.insert(stored.end(), data.begin(), data.end());
+    EXPECT_EQ(unwrap(stored), data);
 }
 
 }  // namespace
