@@ -45,6 +45,8 @@ TEST(Options, FormatsAndSeparatorsFromTheCommandLine) {
                   std::tuple(form, separator, sep_char, compact, verbose))
             << testing::PrintToString(args);
     }
+    EXPECT_EQ(settings_of({"-html", "-csv"}).report.form, output_form::csv);
+    EXPECT_EQ(settings_of({"-jsonl", "-html"}).report.form, output_form::html);
     const command_line both = parsed({"-enumdir", "d", "-pipe", "-num_subdirs", "16"});
     EXPECT_EQ(both.settings.input, input_mode::standard_input);  // with both, names come from standard input
     EXPECT_EQ(both.settings.walk_depth, 16u);

@@ -27,7 +27,6 @@ std::string shell_output(const std::string& command, const scratch_dir& work) {
     const bool ok = std::system((command + " > '" + work / "shell.out" + "' 2>&1").c_str()) == 0;
     return ok ? read_text(work / "shell.out") : "(" + command + " failed)";
 }
-bool have(const std::string& program) { return std::system(("command -v " + program + " >/dev/null").c_str()) == 0; }
 
 TEST(Tool, FilesThatCannotBeReportedAreNamedOnStandardErrorUnlessQuiet) {
     scratch_dir work;
