@@ -249,71 +249,44 @@ std::vector<uint8_t> expand(const std::vector<lz_item>& items, size_t size) {
     return out;
 }
 
-// The 32-byte block header: signature, pages - 1, and the compressed size - 1 in bits 2..31.
-std::vector<uint8_t> block_header(uint8_t pages_minus_one, uint32_t size_field) {
+// A block: the 32-byte header (signature, pages - 1, and the compressed size - 1 in bits 2..31),
+// then `body`.
+std::vector<uint8_t> xpress_block(uint8_t pages_minus_one, const std::vector<uint8_t>& body, uint32_t size = 0) {
     std::vector<uint8_t> v = {0x81, 0x81, 'x', 'p', 'r', 'e', 's', 's', pages_minus_one};
-    put_u32(v, size_field);
+    put_u32(v, ((size ? size : static_cast<uint32_t>(body.size())) - 1) << 2);
     v.resize(k_xpress_block_header_bytes, 0);
-    return v;
-}
-
-// A block of up to 32 items: one flag word (most significant bit first, 1 = match), then each
-// literal's byte or match's word (offset - 1 above a 3-bit length). A length past 9 takes a
-// half-byte (two matches share one, the first in its low half), past 24 a byte, past 279 16 bits.
-std::vector<uint8_t> xpress_block(const std::vector<lz_item>& items, uint8_t pages_minus_one) {
-    std::vector<uint8_t> d(4, 0);
-    uint32_t flags = 0;
-    std::optional<size_t> half;
-    for (size_t i = 0; i < items.size(); ++i) {
-        if (!items[i].is_match) {
-            d.push_back(items[i].byte);
-            continue;
-        }
-        flags |= 1u << (31 - i);
-        const uint32_t l = items[i].length - 3, word = (items[i].offset - 1) << 3 | std::min(l, 7u);
-        d.insert(d.end(), {static_cast<uint8_t>(word), static_cast<uint8_t>(word >> 8)});
-        if (l < 7) continue;
-        const auto nibble = static_cast<uint8_t>(std::min(l - 7, 15u));
-        if (half) {
-            d[*half] |= static_cast<uint8_t>(nibble << 4);
-            half.reset();
-        } else {
-            half = d.size();
-            d.push_back(nibble);
-        }
-        if (l >= 22 + 255) d.insert(d.end(), {255, static_cast<uint8_t>(l), static_cast<uint8_t>(l >> 8)});
-        else if (l >= 22) d.push_back(static_cast<uint8_t>(l - 22));
-    }
-    std::memcpy(d.data(), &flags, 4);
-    d.resize((d.size() + 7) / 8 * 8, 0);
-    std::vector<uint8_t> v = block_header(pages_minus_one, static_cast<uint32_t>((d.size() - 1) << 2));
-    v.insert(v.end(), d.begin(), d.end());
+    v.insert(v.end(), body.begin(), body.end());
     return v;
 }
 
 TEST(DecoderXpressBlock, LengthEscapesTheStopAtA64KiBBoundaryAndStoredBlocks) {
-    // Half-byte escapes for 15 and 19 share one byte, low half first; 25 and 279 add the byte
-    // escape, 280, 303 and the last match (930 bytes are out before it) the 16-bit length.
+    // Each item is a literal byte or a match word (offset - 1 above a 3-bit length), a flag word
+    // before them (most significant bit first, 1 = match). A length past 9 takes a half-byte (two
+    // matches share one, the first in its low half), past 24 a byte, past 279 a 255 byte and 16 bits.
     const std::vector<lz_item> items = {lit('a'),    lit('b'),   lit('c'),   lit('d'),    lit('e'),
                                         mat(15, 2),  mat(19, 5), mat(25, 3), mat(279, 4), mat(280, 7),
                                         mat(303, 6), mat(3, 1),  lit('f'),   mat(65536 - 930, 900)};
-    const auto block = xpress_block(items, 15);
-    ASSERT_EQ(block[k_xpress_block_header_bytes + 4 + 5 + 2], 0x95);  // the shared half-bytes
-    EXPECT_EQ(unwrap(block), expand(items, 65536));
-    EXPECT_FALSE(unwrap(xpress_block(items, 0)).has_value());  // only 16 pages open
-    EXPECT_FALSE(unwrap(xpress_block(items, 31)).has_value());
+    const std::vector<uint8_t> body = {
+        0x00, 0x00, 0xF4, 0x07, 'a', 'b', 'c', 'd', 'e',  // items 5 to 11 and 13 are matches
+        0x0F, 0x00, 0x95, 0x27, 0x00,                     // 15 and 19: half-bytes 5 and 9 in one byte
+        0x17, 0x00, 0xFF, 0x00, 0x1F, 0x00, 0xFE,         // 25 and 279: half-bytes 15 and 15, bytes 0 and 254
+        0x37, 0x00, 0xFF, 0xFF, 0x15, 0x01,               // 280: 16 bits 277
+        0x2F, 0x00, 0xFF, 0x2C, 0x01, 0x00, 0x00, 'f',    // 303: 16 bits 300; 3
+        0x1F, 0x1C, 0x0F, 0xFF, 0x5B, 0xFC, 0, 0, 0, 0, 0, 0, 0};  // 64606 at 900: it ends on 64 KiB
+    EXPECT_EQ(unwrap(xpress_block(15, body)), expand(items, 65536));
+    EXPECT_FALSE(unwrap(xpress_block(0, body)).has_value());  // only 16 pages open
+    EXPECT_FALSE(unwrap(xpress_block(31, body)).has_value());
 
-    // A match stops at the 64 KiB boundary, and the next item follows it there.
-    const auto across = xpress_block({lit('a'), mat(65529, 1), mat(100, 1), lit('Z')}, 31);
+    // A match stops at the 64 KiB boundary, and the next item follows it there: 'a', 65529 and
+    // 100 at 1, 'Z'.
+    const auto across = xpress_block(31, {0, 0, 0, 0x60, 'a', 0x07, 0x00, 0xFF, 0xFF, 0xF6, 0xFF, 0x07, 0x00, 0x4B, 'Z', 0});
     std::vector<uint8_t> out(2 * 65536, 0);
     EXPECT_GT(decode_xpress_block(byte_span(across.data(), across.size()), out.data(), out.size()), 0u);
     EXPECT_EQ(out, expand({lit('a'), mat(65535, 1), lit('Z')}, out.size()));
 
     // A compressed size of 64 KiB marks the bytes after the header as stored: copied as they are.
-    std::vector<uint8_t> stored = block_header(15, (65536 - 1) << 2);
     const std::vector<uint8_t> data = random_bytes(65536, 5);
-    stored.insert(stored.end(), data.begin(), data.end());
-    EXPECT_EQ(unwrap(stored), data);
+    EXPECT_EQ(unwrap(xpress_block(15, data, 65536)), data);
 }
 
 }  // namespace
