@@ -32,11 +32,7 @@ namespace fs = std::filesystem;
 #if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
 constexpr bool k_sanitized = true;
 #elif defined(__has_feature)
-#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
-constexpr bool k_sanitized = true;
-#else
-constexpr bool k_sanitized = false;
-#endif
+constexpr bool k_sanitized = __has_feature(address_sanitizer) || __has_feature(thread_sanitizer);
 #else
 constexpr bool k_sanitized = false;
 #endif
