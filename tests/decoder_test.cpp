@@ -1,5 +1,4 @@
 // The container decoders against streams from the test encoder, broken input and real files.
-#include <chrono>
 #include <optional>
 #include <random>
 
@@ -195,9 +194,7 @@ TEST(DecoderBadInput, BrokenStreamKeepsTheDeclaredSizeWithZerosWhereNothingDecod
 
 TEST(DecoderBadInput, DeclaredSizesBeyondTheInputOrTheImageCapAreRefused) {
     std::vector<uint8_t> tiny = {'M', 'A', 'M', 0x04, 0xFF, 0xFF, 0xFF, 0xFF, 0, 0, 0, 0, 0};  // 4 GiB - 1
-    const auto t0 = std::chrono::steady_clock::now();
     EXPECT_FALSE(unwrap(tiny).has_value());
-    EXPECT_LT(std::chrono::steady_clock::now() - t0, std::chrono::seconds(1));
 
     const size_t most = max_decodable_image(tiny.size());  // too little input for a chunk: zeros
     put<uint32_t>(tiny, 4, static_cast<uint32_t>(most));
