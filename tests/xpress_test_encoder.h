@@ -181,20 +181,14 @@ inline std::vector<coded_symbol> lz77_parse(const std::vector<uint8_t>& data, bo
 inline std::vector<std::vector<uint8_t>> encode_chunks(const std::vector<uint8_t>& data, bool use_matches) {
     const auto symbols = lz77_parse(data, use_matches);
     std::vector<std::vector<uint8_t>> chunks;
-    size_t i = 0;
-    while (i < symbols.size()) {
-        size_t j = i;
-        uint64_t produced = 0;
+    for (size_t i = 0; i < symbols.size();) {
+        const auto first = symbols.begin() + static_cast<ptrdiff_t>(i);
         std::array<uint64_t, 512> freq{};
-        while (j < symbols.size() && produced < 65536) {
-            produced += symbols[j].output_bytes;
-            ++freq[symbols[j].symbol];
-            ++j;
+        for (uint64_t produced = 0; i < symbols.size() && produced < 65536; ++i) {
+            produced += symbols[i].output_bytes;
+            ++freq[symbols[i].symbol];
         }
-        chunks.push_back(encode_chunk(huffman_lengths(freq),
-                                      std::vector<coded_symbol>(symbols.begin() + static_cast<long>(i),
-                                                                symbols.begin() + static_cast<long>(j))));
-        i = j;
+        chunks.push_back(encode_chunk(huffman_lengths(freq), {first, symbols.begin() + static_cast<ptrdiff_t>(i)}));
     }
     return chunks;
 }
@@ -206,9 +200,8 @@ inline void put_u32(std::vector<uint8_t>& v, uint32_t x) {
 // Decoding stops once no input byte is left, so a stream ends with a little padding.
 constexpr size_t k_stream_padding = 8;
 
-inline std::vector<uint8_t> mam_from_chunks(uint32_t declared, const std::vector<std::vector<uint8_t>>& chunks,
-                                            uint8_t fourth_byte = 0x04) {
-    std::vector<uint8_t> v = {'M', 'A', 'M', fourth_byte};
+inline std::vector<uint8_t> mam_from_chunks(uint32_t declared, const std::vector<std::vector<uint8_t>>& chunks) {
+    std::vector<uint8_t> v = {'M', 'A', 'M', 0x04};
     put_u32(v, declared);
     for (const auto& c : chunks) v.insert(v.end(), c.begin(), c.end());
     v.resize(v.size() + k_stream_padding, 0);
