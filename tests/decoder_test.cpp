@@ -65,31 +65,6 @@ std::vector<uint8_t> random_bytes(size_t n, uint32_t seed) {
 // Every symbol but the last with a 9-bit code: 64 decode-table entries stay unfilled.
 code_lengths incomplete_lengths() { code_lengths l = flat_lengths(); l[511] = 0; return l; }
 
-TEST(DecoderRoundTrip, RandomMixesOfEverySymbolKindOverSeveralChunks) {
-    // Offsets 1..7 (repeating within one 8-byte move), 8..15 and far; plain, byte- and word-escaped
-    // lengths; each chunk ends on the symbol reaching its 64 KiB mark, often a match running past it.
-    std::mt19937 rng(2024);
-    for (int round = 0; round < 4; ++round) {
-        plan p;
-        std::vector<std::vector<uint8_t>> chunks;
-        for (int c = 0; c < 3; ++c) {
-            p.symbols.clear();
-            for (const size_t end = p.data.size() + k_mam_chunk_size; p.data.size() < end;) {
-                const unsigned kind = rng() % 16;
-                if (p.data.size() < 16 || kind < 7) {
-                    p.add_literal(static_cast<uint8_t>(rng() % 40));
-                    continue;
-                }
-                const uint32_t offset = kind == 7 ? 1 + rng() % 7 : kind < 11 ? 8 + rng() % 8 : 16 + rng() % 65520;
-                p.add_match(kind < 14 ? 3 + rng() % 15 : 18 + rng() % (kind == 14 ? 300 : 3000),
-                            std::min<uint32_t>(offset, static_cast<uint32_t>(p.data.size())));
-            }
-            chunks.push_back(encode_chunk(lengths_for(p.symbols), p.symbols));
-        }
-        EXPECT_EQ(unwrap(mam_from_chunks(static_cast<uint32_t>(p.data.size()), chunks)), p.data) << "round " << round;
-    }
-}
-
 TEST(DecoderRoundTrip, MamAndMem0WithLongCodesWithAndWithoutMatches) {
     // Skewed bytes give codes of up to 15 bits; every byte value occurs; the end falls mid-chunk.
     std::mt19937 rng(77);
@@ -107,35 +82,42 @@ TEST(DecoderRoundTrip, MamAndMem0WithLongCodesWithAndWithoutMatches) {
     }
 }
 
-TEST(DecoderRoundTrip, MostSymbolsWithCodesLongerThanElevenBitsInManyPrefixes) {
+TEST(DecoderRoundTrip, RandomMixesOfEverySymbolOverSeveralChunksSomeWithCodesLongerThanElevenBits) {
     // 24 frequent symbols leave the other 488 codes of 12 to 15 bits, which the decode table
-    // reaches through its second level, spread over as many 11-bit prefixes as such a code can
-    // have. Every symbol is used, literals and matches of every offset-bit count and length code,
-    // length escapes among them.
+    // reaches through its second level, spread over as many 11-bit prefixes as such a code can have.
     std::array<uint64_t, 512> freq;
     freq.fill(1);
     for (unsigned s = 0; s < 24; ++s) freq[s * 21] = 1'000'000;
-    const code_lengths l = huffman_lengths(freq);
-    ASSERT_GE(std::count_if(l.begin(), l.end(), [](uint8_t n) { return n > 11; }), 480);
+    const code_lengths long_codes = huffman_lengths(freq);
+    ASSERT_GE(std::count_if(long_codes.begin(), long_codes.end(), [](uint8_t n) { return n > 11; }), 480);
 
+    // Every symbol alike: literals, and matches of every offset-bit count (offsets 1 to 7 repeat
+    // within one 8-byte move) and length code, with byte and 16-bit length escapes. Each chunk ends
+    // on the symbol reaching its 64 KiB mark, often a match running past it; the middle one has the
+    // long codes, the others the codes their symbol counts give.
     std::mt19937 rng(12);
-    plan p;
-    std::array<bool, 512> used{};
-    while (p.data.size() < k_mam_chunk_size) {
-        const unsigned sym = rng() % 512;
-        const unsigned nbits = sym < 256 ? 0 : (sym - 256) >> 4;
-        const uint32_t offset = (1u << nbits) + rng() % (1u << nbits);
-        if (sym < 256 || offset > p.data.size()) {
-            p.add_literal(static_cast<uint8_t>(sym < 256 ? sym : rng()));
-        } else {
-            const uint32_t code = (sym - 256) & 15;
-            p.add_match(code < 15 ? code + 3 : 18 + rng() % 400, offset);
-            ASSERT_EQ(p.symbols.back().symbol, sym);
+    for (int round = 0; round < 4; ++round) {
+        plan p;
+        std::vector<std::vector<uint8_t>> chunks;
+        std::array<bool, 512> used{};
+        for (int c = 0; c < 3; ++c) {
+            p.symbols.clear();
+            for (const size_t end = p.data.size() + k_mam_chunk_size; p.data.size() < end;) {
+                const unsigned sym = rng() % 512, nbits = sym < 256 ? 0 : (sym - 256) >> 4, code = (sym - 256) & 15;
+                const uint32_t offset = (1u << nbits) + rng() % (1u << nbits);
+                if (sym < 256 || offset > p.data.size()) {
+                    p.add_literal(static_cast<uint8_t>(sym < 256 ? sym : rng()));
+                } else {
+                    p.add_match(code < 15 ? code + 3 : 18 + rng() % 400, offset);
+                    ASSERT_EQ(p.symbols.back().symbol, sym);
+                }
+                used[p.symbols.back().symbol] = true;
+            }
+            chunks.push_back(encode_chunk(c == 1 ? long_codes : lengths_for(p.symbols), p.symbols));
         }
-        used[p.symbols.back().symbol] = true;
+        ASSERT_EQ(std::count(used.begin(), used.end(), true), 512);
+        EXPECT_EQ(unwrap(mam_from_chunks(static_cast<uint32_t>(p.data.size()), chunks)), p.data) << "round " << round;
     }
-    ASSERT_EQ(std::count(used.begin(), used.end(), true), 512);
-    EXPECT_EQ(unwrap(mam_from_chunks(static_cast<uint32_t>(p.data.size()), {encode_chunk(l, p.symbols)})), p.data);
 }
 
 TEST(DecoderChunkBoundary, NextChunkStartsRightAfterTheInputOfA64KiBChunk) {
