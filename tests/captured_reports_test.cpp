@@ -13,12 +13,6 @@ uint64_t fnv1a(const std::string& text) {
     return h;
 }
 
-std::string render(const std::string& relative, const std::vector<std::string>& options) {
-    const loaded_file f = load_real_file(relative);
-    EXPECT_EQ(f.result, load_result::loaded) << relative;
-    return report_of(options, f);
-}
-
 TEST(CapturedReports, GoldenReportsOfRealFilesInEveryForm) {
     const std::pair<const char*, std::vector<std::string>> forms[] = {
         {"text", {}}, {"csv", {"-csv", "-verbose"}}, {"l2t", {"-csvl2t"}}, {"body", {"-bodyfile"}}, {"jsonl", {"-jsonl"}},
@@ -30,7 +24,7 @@ TEST(CapturedReports, GoldenReportsOfRealFilesInEveryForm) {
         for (const auto& [form, options] : forms) {
             const std::string golden = data_path("reports/" + base + "." + form + ".txt");
             if (!fs::exists(golden)) continue;
-            EXPECT_EQ(render(file, options), read_text(golden)) << golden;
+            EXPECT_EQ(report_of(options, load_real_file(file)), read_text(golden)) << golden;
             ++compared;
         }
     }

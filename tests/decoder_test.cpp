@@ -1,5 +1,4 @@
 // The container decoders against streams from the test encoder, broken input and real files.
-#include <chrono>
 #include <optional>
 #include <random>
 
@@ -36,6 +35,27 @@ chunk_result decode_one(const std::vector<coded_symbol>& symbols, size_t padding
     return r;
 }
 
+// Symbols and the bytes they stand for, built side by side.
+struct plan {
+    std::vector<uint8_t> data;
+    std::vector<coded_symbol> symbols;
+    void add_literal(uint8_t byte) {
+        data.push_back(byte);
+        symbols.push_back(literal(byte));
+    }
+    void add_match(uint32_t length, uint32_t offset) {
+        symbols.push_back(match(length, offset));
+        for (uint32_t i = 0; i < length; ++i) data.push_back(data[data.size() - offset]);
+    }
+};
+
+// The Huffman code lengths for how often each symbol occurs.
+code_lengths lengths_for(const std::vector<coded_symbol>& symbols) {
+    std::array<uint64_t, 512> freq{};
+    for (const auto& s : symbols) ++freq[s.symbol];
+    return huffman_lengths(freq);
+}
+
 std::vector<uint8_t> random_bytes(size_t n, uint32_t seed) {
     std::mt19937 rng(seed);
     std::vector<uint8_t> v(n);
@@ -45,36 +65,6 @@ std::vector<uint8_t> random_bytes(size_t n, uint32_t seed) {
 // Every symbol but the last with a 9-bit code: 64 decode-table entries stay unfilled.
 code_lengths incomplete_lengths() { code_lengths l = flat_lengths(); l[511] = 0; return l; }
 
-TEST(DecoderRoundTrip, RandomMixesOfEverySymbolKindOverSeveralChunks) {
-    // Offsets 1..7 (repeating within one 8-byte move), 8..15 and far; plain, byte- and word-escaped
-    // lengths; each chunk ends on the symbol reaching its 64 KiB mark, often a match running past it.
-    std::mt19937 rng(2024);
-    for (int round = 0; round < 4; ++round) {
-        std::vector<uint8_t> data;
-        std::vector<std::vector<uint8_t>> chunks;
-        for (int c = 0; c < 3; ++c) {
-            std::vector<coded_symbol> syms;
-            for (const size_t end = data.size() + k_mam_chunk_size; data.size() < end;) {
-                const unsigned kind = rng() % 16;
-                if (data.size() < 16 || kind < 7) {
-                    data.push_back(static_cast<uint8_t>(rng() % 40));
-                    syms.push_back(literal(data.back()));
-                    continue;
-                }
-                uint32_t offset = kind == 7 ? 1 + rng() % 7 : kind < 11 ? 8 + rng() % 8 : 16 + rng() % 65520;
-                offset = std::min<uint32_t>(offset, static_cast<uint32_t>(data.size()));
-                const uint32_t length = kind < 14 ? 3 + rng() % 15 : 18 + rng() % (kind == 14 ? 300 : 3000);
-                syms.push_back(match(length, offset));
-                for (uint32_t i = 0; i < length; ++i) data.push_back(data[data.size() - offset]);
-            }
-            std::array<uint64_t, 512> freq{};
-            for (const auto& s : syms) ++freq[s.symbol];
-            chunks.push_back(encode_chunk(huffman_lengths(freq), syms));
-        }
-        EXPECT_EQ(unwrap(mam_from_chunks(static_cast<uint32_t>(data.size()), chunks)), data) << "round " << round;
-    }
-}
-
 TEST(DecoderRoundTrip, MamAndMem0WithLongCodesWithAndWithoutMatches) {
     // Skewed bytes give codes of up to 15 bits; every byte value occurs; the end falls mid-chunk.
     std::mt19937 rng(77);
@@ -82,9 +72,9 @@ TEST(DecoderRoundTrip, MamAndMem0WithLongCodesWithAndWithoutMatches) {
     std::vector<uint8_t> data(200001);
     for (auto& b : data) b = static_cast<uint8_t>(std::min(geo(rng), 255));
     for (int i = 0; i < 256; ++i) data[static_cast<size_t>(i) * 700] = static_cast<uint8_t>(i);
-    std::array<uint64_t, 512> freq{};
-    for (uint8_t b : data) ++freq[b];
-    const code_lengths l = huffman_lengths(freq);
+    std::vector<coded_symbol> literals(data.size());
+    std::transform(data.begin(), data.end(), literals.begin(), literal);
+    const code_lengths l = lengths_for(literals);
     ASSERT_EQ(*std::max_element(l.begin(), l.end()), 15);
     for (bool matches : {false, true}) {
         EXPECT_EQ(unwrap(make_mam(data, matches)), data) << "matches " << matches;
@@ -92,57 +82,57 @@ TEST(DecoderRoundTrip, MamAndMem0WithLongCodesWithAndWithoutMatches) {
     }
 }
 
-TEST(DecoderRoundTrip, MostSymbolsWithCodesLongerThanElevenBitsInManyPrefixes) {
+TEST(DecoderRoundTrip, RandomMixesOfEverySymbolOverSeveralChunksSomeWithCodesLongerThanElevenBits) {
     // 24 frequent symbols leave the other 488 codes of 12 to 15 bits, which the decode table
-    // reaches through its second level, spread over as many 11-bit prefixes as such a code can
-    // have. Every symbol is used, literals and matches of every offset-bit count and length code,
-    // length escapes among them.
+    // reaches through its second level, spread over as many 11-bit prefixes as such a code can have.
     std::array<uint64_t, 512> freq;
     freq.fill(1);
     for (unsigned s = 0; s < 24; ++s) freq[s * 21] = 1'000'000;
-    const code_lengths l = huffman_lengths(freq);
-    ASSERT_GE(std::count_if(l.begin(), l.end(), [](uint8_t n) { return n > 11; }), 480);
+    const code_lengths long_codes = huffman_lengths(freq);
+    ASSERT_GE(std::count_if(long_codes.begin(), long_codes.end(), [](uint8_t n) { return n > 11; }), 480);
 
+    // Every symbol alike: literals, and matches of every offset-bit count (offsets 1 to 7 repeat
+    // within one 8-byte move) and length code, with byte and 16-bit length escapes. Each chunk ends
+    // on the symbol reaching its 64 KiB mark, often a match running past it; the middle one has the
+    // long codes, the others the codes their symbol counts give.
     std::mt19937 rng(12);
-    std::vector<uint8_t> data;
-    std::vector<coded_symbol> syms;
-    while (data.size() < k_mam_chunk_size) {
-        const unsigned sym = rng() % 512;
-        const unsigned nbits = sym < 256 ? 0 : (sym - 256) >> 4;
-        const uint32_t offset = (1u << nbits) + rng() % (1u << nbits);
-        if (sym < 256 || offset > data.size()) {
-            data.push_back(static_cast<uint8_t>(sym < 256 ? sym : rng()));
-            syms.push_back(literal(data.back()));
-            continue;
+    for (int round = 0; round < 4; ++round) {
+        plan p;
+        std::vector<std::vector<uint8_t>> chunks;
+        std::array<bool, 512> used{};
+        for (int c = 0; c < 3; ++c) {
+            p.symbols.clear();
+            for (const size_t end = p.data.size() + k_mam_chunk_size; p.data.size() < end;) {
+                const unsigned sym = rng() % 512, nbits = sym < 256 ? 0 : (sym - 256) >> 4, code = (sym - 256) & 15;
+                const uint32_t offset = (1u << nbits) + rng() % (1u << nbits);
+                if (sym < 256 || offset > p.data.size()) {
+                    p.add_literal(static_cast<uint8_t>(sym < 256 ? sym : rng()));
+                } else {
+                    p.add_match(code < 15 ? code + 3 : 18 + rng() % 400, offset);
+                    ASSERT_EQ(p.symbols.back().symbol, sym);
+                }
+                used[p.symbols.back().symbol] = true;
+            }
+            chunks.push_back(encode_chunk(c == 1 ? long_codes : lengths_for(p.symbols), p.symbols));
         }
-        const uint32_t code = (sym - 256) & 15;
-        const uint32_t length = code < 15 ? code + 3 : 18 + rng() % 400;
-        syms.push_back(match(length, offset));
-        ASSERT_EQ(syms.back().symbol, sym);
-        for (uint32_t i = 0; i < length; ++i) data.push_back(data[data.size() - offset]);
+        ASSERT_EQ(std::count(used.begin(), used.end(), true), 512);
+        EXPECT_EQ(unwrap(mam_from_chunks(static_cast<uint32_t>(p.data.size()), chunks)), p.data) << "round " << round;
     }
-    std::array<bool, 512> used{};
-    for (const auto& s : syms) used[s.symbol] = true;
-    ASSERT_EQ(std::count(used.begin(), used.end(), true), 512);
-    EXPECT_EQ(unwrap(mam_from_chunks(static_cast<uint32_t>(data.size()), {encode_chunk(l, syms)})), data);
 }
 
 TEST(DecoderChunkBoundary, NextChunkStartsRightAfterTheInputOfA64KiBChunk) {
     // The first chunk ends exactly on its 64 KiB mark, or with a match across it; the second
     // chunk's table follows the first chunk's input, and its far match reaches back.
     for (bool crossing : {false, true}) {
-        std::vector<uint8_t> data = random_bytes(crossing ? 65530 : 65536, 9);
-        std::vector<coded_symbol> first(data.size());
-        std::transform(data.begin(), data.end(), first.begin(), literal);
-        if (crossing) {
-            first.push_back(match(100, 1000));  // 94 bytes past the mark
-            for (int i = 0; i < 100; ++i) data.push_back(data[data.size() - 1000]);
-        }
-        data.push_back('Z');
-        for (int i = 0; i < 10; ++i) data.push_back(data[data.size() - 65535]);
-        const auto chunks = {encode_chunk(flat_lengths(), first),
-                             encode_chunk(flat_lengths(), {literal('Z'), match(10, 65535)})};
-        EXPECT_EQ(unwrap(mam_from_chunks(static_cast<uint32_t>(data.size()), chunks)), data) << "crossing " << crossing;
+        plan p;
+        for (uint8_t b : random_bytes(crossing ? 65530 : 65536, 9)) p.add_literal(b);
+        if (crossing) p.add_match(100, 1000);  // 94 bytes past the mark
+        const auto first = encode_chunk(flat_lengths(), p.symbols);
+        p.symbols.clear();
+        p.add_literal('Z');
+        p.add_match(10, 65535);
+        const auto chunks = {first, encode_chunk(flat_lengths(), p.symbols)};
+        EXPECT_EQ(unwrap(mam_from_chunks(static_cast<uint32_t>(p.data.size()), chunks)), p.data) << "crossing " << crossing;
     }
 }
 
@@ -186,9 +176,7 @@ TEST(DecoderBadInput, BrokenStreamKeepsTheDeclaredSizeWithZerosWhereNothingDecod
 
 TEST(DecoderBadInput, DeclaredSizesBeyondTheInputOrTheImageCapAreRefused) {
     std::vector<uint8_t> tiny = {'M', 'A', 'M', 0x04, 0xFF, 0xFF, 0xFF, 0xFF, 0, 0, 0, 0, 0};  // 4 GiB - 1
-    const auto t0 = std::chrono::steady_clock::now();
     EXPECT_FALSE(unwrap(tiny).has_value());
-    EXPECT_LT(std::chrono::steady_clock::now() - t0, std::chrono::seconds(1));
 
     const size_t most = max_decodable_image(tiny.size());  // too little input for a chunk: zeros
     put<uint32_t>(tiny, 4, static_cast<uint32_t>(most));
@@ -220,6 +208,12 @@ TEST(DecoderRealFiles, WindowsMamFilesDecodeToTheirDeclaredImage) {
     }
 }
 
+// A plain LZ77 item of a hibernation-style block.
+struct lz_item {
+    bool is_match = false;
+    uint8_t byte = 0;
+    uint32_t length = 0, offset = 0;  // 3.., 1..8192
+};
 lz_item lit(uint8_t b) { return {false, b, 0, 0}; }
 lz_item mat(uint32_t length, uint32_t offset) { return {true, 0, length, offset}; }
 
@@ -234,28 +228,44 @@ std::vector<uint8_t> expand(const std::vector<lz_item>& items, size_t size) {
     return out;
 }
 
+// A block: the 32-byte header (signature, pages - 1, and the compressed size - 1 in bits 2..31),
+// then `body`.
+std::vector<uint8_t> xpress_block(uint8_t pages_minus_one, const std::vector<uint8_t>& body, uint32_t size = 0) {
+    std::vector<uint8_t> v = {0x81, 0x81, 'x', 'p', 'r', 'e', 's', 's', pages_minus_one};
+    put_u32(v, ((size ? size : static_cast<uint32_t>(body.size())) - 1) << 2);
+    v.resize(k_xpress_block_header_bytes, 0);
+    v.insert(v.end(), body.begin(), body.end());
+    return v;
+}
+
 TEST(DecoderXpressBlock, LengthEscapesTheStopAtA64KiBBoundaryAndStoredBlocks) {
-    // Half-byte escapes for 15 and 19 share one byte, low half first; 25 and 279 add the byte
-    // escape, 280, 303 and the last match (930 bytes are out before it) the 16-bit length.
+    // Each item is a literal byte or a match word (offset - 1 above a 3-bit length), a flag word
+    // before them (most significant bit first, 1 = match). A length past 9 takes a half-byte (two
+    // matches share one, the first in its low half), past 24 a byte, past 279 a 255 byte and 16 bits.
     const std::vector<lz_item> items = {lit('a'),    lit('b'),   lit('c'),   lit('d'),    lit('e'),
                                         mat(15, 2),  mat(19, 5), mat(25, 3), mat(279, 4), mat(280, 7),
                                         mat(303, 6), mat(3, 1),  lit('f'),   mat(65536 - 930, 900)};
-    const auto block = make_xpress_block(items, 15);
-    ASSERT_EQ(block[k_xpress_block_header_bytes + 4 + 5 + 2], 0x95);  // the shared half-bytes
-    EXPECT_EQ(unwrap(block), expand(items, 65536));
-    EXPECT_FALSE(unwrap(make_xpress_block(items, 0)).has_value());  // only 16 pages open
-    EXPECT_FALSE(unwrap(make_xpress_block(items, 31)).has_value());
+    const std::vector<uint8_t> body = {
+        0x00, 0x00, 0xF4, 0x07, 'a', 'b', 'c', 'd', 'e',  // items 5 to 11 and 13 are matches
+        0x0F, 0x00, 0x95, 0x27, 0x00,                     // 15 and 19: half-bytes 5 and 9 in one byte
+        0x17, 0x00, 0xFF, 0x00, 0x1F, 0x00, 0xFE,         // 25 and 279: half-bytes 15 and 15, bytes 0 and 254
+        0x37, 0x00, 0xFF, 0xFF, 0x15, 0x01,               // 280: 16 bits 277
+        0x2F, 0x00, 0xFF, 0x2C, 0x01, 0x00, 0x00, 'f',    // 303: 16 bits 300; 3
+        0x1F, 0x1C, 0x0F, 0xFF, 0x5B, 0xFC, 0, 0, 0, 0, 0, 0, 0};  // 64606 at 900: it ends on 64 KiB
+    EXPECT_EQ(unwrap(xpress_block(15, body)), expand(items, 65536));
+    EXPECT_FALSE(unwrap(xpress_block(0, body)).has_value());  // only 16 pages open
+    EXPECT_FALSE(unwrap(xpress_block(31, body)).has_value());
 
-    // A match stops at the 64 KiB boundary, and the next item follows it there.
-    const auto across = make_xpress_block({lit('a'), mat(65529, 1), mat(100, 1), lit('Z')}, 31);
+    // A match stops at the 64 KiB boundary, and the next item follows it there: 'a', 65529 and
+    // 100 at 1, 'Z'.
+    const auto across = xpress_block(31, {0, 0, 0, 0x60, 'a', 0x07, 0x00, 0xFF, 0xFF, 0xF6, 0xFF, 0x07, 0x00, 0x4B, 'Z', 0});
     std::vector<uint8_t> out(2 * 65536, 0);
     EXPECT_GT(decode_xpress_block(byte_span(across.data(), across.size()), out.data(), out.size()), 0u);
     EXPECT_EQ(out, expand({lit('a'), mat(65535, 1), lit('Z')}, out.size()));
 
-    // A compressed size of 64 KiB marks the bytes after the header as stored: copied, flag words too.
-    const auto stored = make_xpress_block(std::vector<lz_item>(65536, lit('s')), 15, (65536 - 1) << 2);
-    const auto data = stored.begin() + k_xpress_block_header_bytes;
-    EXPECT_EQ(unwrap(stored), std::vector<uint8_t>(data, data + 65536));
+    // A compressed size of 64 KiB marks the bytes after the header as stored: copied as they are.
+    const std::vector<uint8_t> data = random_bytes(65536, 5);
+    EXPECT_EQ(unwrap(xpress_block(15, data, 65536)), data);
 }
 
 }  // namespace

@@ -6,7 +6,6 @@
 #include "hostile_chain.h"
 #include "test_support.h"
 #include "worst_case_image.h"
-#include "xpress_test_encoder.h"
 
 namespace runtrail::test {
 namespace {
@@ -61,14 +60,6 @@ TEST(HostileInput, ParseResultsStayProportionalToTheImage) {
     // Without a count the declared block size bounds the strings, with the same cap.
     put<uint32_t>(image, 0x58, 0);
     EXPECT_EQ(parsed(image)->modules.size(), k_size / 20);
-
-    // In a container declaring one byte more than 16 MiB it is refused, however little input it takes.
-    std::vector<uint8_t> mam = xpress_test::make_mam(image);
-    put<uint32_t>(mam, 4, (uint32_t{16} << 20) + 1);
-    mam.resize(std::max<size_t>(mam.size(), 64 * 1024), 0);
-    xpress_huffman_decoder decoder;
-    std::vector<uint8_t> out;
-    EXPECT_FALSE(unwrap_container({mam.data(), mam.size()}, detect_container({mam.data(), mam.size()}), decoder, out));
 }
 
 TEST(HostileInput, WorstContainerStaysWithinASmallMultipleOfItsImage) {
@@ -84,15 +75,6 @@ TEST(HostileInput, WorstContainerStaysWithinASmallMultipleOfItsImage) {
     struct rusage usage {};
     ASSERT_EQ(getrusage(RUSAGE_CHILDREN, &usage), 0);
     EXPECT_LT(static_cast<size_t>(usage.ru_maxrss) * 1024, 10 * k_image);
-}
-
-TEST(HostileInput, WorstCaseFileKeepsEveryShapeInEveryForm) {
-    // The same checks the fuzz harness makes, seeded with this file: they take about as long as
-    // writing the reports.
-    const std::vector<uint8_t> mam = read_bytes(data_path("regressions/worst-case.mam"));
-    const auto result = hostile_chain::run({mam.data(), mam.size()}, hostile_chain::variants(), 0, hostile_chain::k_forms);
-    EXPECT_TRUE(result.parsed);
-    EXPECT_EQ(result.fault, "");
 }
 
 TEST(HostileInput, NamesMadeToBreakReportsKeepEveryShape) {
@@ -116,10 +98,10 @@ TEST(HostileInput, NamesMadeToBreakReportsKeepEveryShape) {
     f.record.exe_name = "A\"B,C";
     std::string out;
     make_report_writer(settings_of({"-csv", "-enable_quoted_csv_fields"}).report)->write(f.facts, f.record, out);
-    EXPECT_NE(out.find(",\"A\"\"B,C\","), std::string::npos) << out;
+    EXPECT_TRUE(has(out, ",\"A\"\"B,C\","));
     out.clear();
     make_report_writer(settings_of({"-csv"}).report)->write(f.facts, f.record, out);
-    EXPECT_NE(out.find(",A\"B C,"), std::string::npos) << out;
+    EXPECT_TRUE(has(out, ",A\"B C,"));
 }
 
 }  // namespace

@@ -13,16 +13,8 @@ namespace runtrail::test {
 namespace {
 
 std::string chromium() {
-    for (const char* name : {"chromium", "chromium-browser"}) {
-        const char* path_list = std::getenv("PATH");
-        std::string paths = path_list ? path_list : "/usr/bin";
-        for (size_t start = 0; start <= paths.size();) {
-            const size_t end = std::min(paths.find(':', start), paths.size());
-            const std::string candidate = paths.substr(start, end - start) + "/" + name;
-            if (::access(candidate.c_str(), X_OK) == 0) return candidate;
-            start = end + 1;
-        }
-    }
+    for (const char* name : {"chromium", "chromium-browser"})
+        if (have(name)) return name;
     return {};
 }
 
@@ -36,39 +28,21 @@ browser_result in_browser(const std::string& page, const std::string& fragment, 
                           const scratch_dir& dir) {
     static int profile = 0;
     const std::string out = dir / "dom.html", err = dir / "log.txt";
-    const std::vector<std::string> args = {
-        "timeout", "120", chromium(), "--headless", "--no-sandbox", "--disable-gpu", "--disable-background-networking",
-        "--disable-component-update", "--disable-sync", "--no-first-run",
-        "--user-data-dir=" + dir / ("profile" + std::to_string(++profile)), "--enable-logging=stderr", "--v=0",
-        "--hide-scrollbars", "--window-size=1280,900", action, "file://" + page + (fragment.empty() ? "" : "#" + fragment)};
-    const pid_t child = fork();
-    if (child == 0) {
-        dup2(open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600), 1);
-        dup2(open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600), 2);
-        std::vector<char*> argv;
-        for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-        argv.push_back(nullptr);
-        execvp("timeout", argv.data());
-        _exit(127);
-    }
-    int status = 0;
-    waitpid(child, &status, 0);
+    const std::string command =
+        "timeout 120 " + chromium() + " --headless --no-sandbox --disable-gpu --disable-background-networking"
+        " --disable-component-update --disable-sync --no-first-run --user-data-dir='" + dir / ("profile" + std::to_string(++profile)) +
+        "' --enable-logging=stderr --v=0 --hide-scrollbars --window-size=1280,900 '" + action + "' 'file://" + page +
+        (fragment.empty() ? "" : "#" + fragment) + "' > '" + out + "' 2> '" + err + "'";
+    [[maybe_unused]] const int status = std::system(command.c_str());
     return {read_text(out), read_text(err)};
 }
 
 // What must hold after every load: the script ran to its end, with no error and no blocked content.
 void expect_clean_load(const browser_result& r) {
-    EXPECT_NE(r.dom.find("data-ready=\"yes\""), std::string::npos) << r.log;
-    EXPECT_NE(r.dom.find("<pre id=\"rt-errors\" hidden=\"\"></pre>"), std::string::npos);
+    EXPECT_TRUE(has(r.dom, "data-ready=\"yes\"")) << r.log;
+    EXPECT_TRUE(has(r.dom, "<pre id=\"rt-errors\" hidden=\"\"></pre>"));
     EXPECT_EQ(r.log.find("Uncaught"), std::string::npos) << r.log;
     EXPECT_EQ(r.log.find("Content Security Policy"), std::string::npos) << r.log;
-}
-
-// Every place `part` starts in `text`.
-std::vector<size_t> places(const std::string& text, const std::string& part) {
-    std::vector<size_t> at;
-    for (size_t p = text.find(part); p != std::string::npos; p = text.find(part, p + 1)) at.push_back(p);
-    return at;
 }
 
 // The table rows of a dumped document: whether each is shown, and its run count.
@@ -78,7 +52,7 @@ struct shown_row {
 };
 std::vector<shown_row> table_rows(const std::string& dom) {
     std::vector<shown_row> rows;
-    for (const size_t at : places(dom, "<tr id=\"f")) {
+    for (size_t at = dom.find("<tr id=\"f"); at != std::string::npos; at = dom.find("<tr id=\"f", at + 1)) {
         const size_t tag_end = dom.find('>', at);
         const size_t runs = dom.find("data-v=\"", tag_end);
         rows.push_back({dom.substr(at, tag_end - at).find("hidden") != std::string::npos,
@@ -134,9 +108,9 @@ TEST_F(HtmlInBrowser, TableHoldsEveryFileAndTimelineOneMarkPerStoredRunTime) {
     expect_clean_load(all);
     EXPECT_EQ(table_rows(all.dom).size(), files.size());
     EXPECT_EQ(all.dom.find("tl-static"), std::string::npos);  // the script drew its own timeline
-    EXPECT_NE(all.dom.find("data-marks=\"" + std::to_string(marks) + "\""), std::string::npos);
-    EXPECT_EQ(places(all.dom, "<rect class=\"m").size(), marks);
-    EXPECT_EQ(places(all.dom, "<rect class=\"m last\"").size(), files.size());  // every sample has a last run
+    EXPECT_TRUE(has(all.dom, "data-marks=\"" + std::to_string(marks) + "\""));
+    EXPECT_EQ(count_of(all.dom, "<rect class=\"m"), marks);
+    EXPECT_EQ(count_of(all.dom, "<rect class=\"m last\""), files.size());  // every sample has a last run
 
     // Filtered and sorted by run count, most first: the table and the timeline narrow together.
     const size_t calc = static_cast<size_t>(std::count_if(files.begin(), files.end(), has_calc));
@@ -145,10 +119,10 @@ TEST_F(HtmlInBrowser, TableHoldsEveryFileAndTimelineOneMarkPerStoredRunTime) {
     const std::vector<shown_row> rows = table_rows(filtered.dom);
     ASSERT_EQ(rows.size(), files.size());
     EXPECT_EQ(static_cast<size_t>(std::count_if(rows.begin(), rows.end(), [](const shown_row& r) { return !r.hidden; })), calc);
-    EXPECT_EQ(places(filtered.dom, "<g class=\"row\"").size(), calc);
-    EXPECT_NE(filtered.dom.find(std::to_string(calc) + " of " + std::to_string(files.size()) + " files"), std::string::npos);
+    EXPECT_EQ(count_of(filtered.dom, "<g class=\"row\""), calc);
+    EXPECT_TRUE(has(filtered.dom, std::to_string(calc) + " of " + std::to_string(files.size()) + " files"));
     EXPECT_TRUE(std::is_sorted(rows.begin(), rows.end(), [](const shown_row& a, const shown_row& b) { return a.runs > b.runs; }));
-    EXPECT_NE(filtered.dom.find("aria-sort=\"descending\">Runs"), std::string::npos);
+    EXPECT_TRUE(has(filtered.dom, "aria-sort=\"descending\">Runs"));
 
     // A time range: only the marks within it. The range is the Windows 8 CALC.EXE's two runs.
     const int64_t from = 1452978581660, to = 1452978626058;
@@ -158,8 +132,8 @@ TEST_F(HtmlInBrowser, TableHoldsEveryFileAndTimelineOneMarkPerStoredRunTime) {
     const browser_result narrowed =
         in_browser(page, "from=" + std::to_string(from) + "&to=" + std::to_string(to), "--dump-dom", dir);
     expect_clean_load(narrowed);
-    EXPECT_EQ(places(narrowed.dom, "<rect class=\"m").size(), in_range);
-    EXPECT_NE(narrowed.dom.find("<title>2016-01-16 21:10:26.058 UTC CALC.EXE (last run)</title>"), std::string::npos);
+    EXPECT_EQ(count_of(narrowed.dom, "<rect class=\"m"), in_range);
+    EXPECT_TRUE(has(narrowed.dom, "<title>2016-01-16 21:10:26.058 UTC CALC.EXE (last run)</title>"));
 }
 
 TEST_F(HtmlInBrowser, DetailsListEveryRunTimeModuleAndDirectory) {
@@ -170,18 +144,18 @@ TEST_F(HtmlInBrowser, DetailsListEveryRunTimeModuleAndDirectory) {
     for (const volume_record& v : calc.record.volumes) directories += v.directories.size();
     const browser_result r = in_browser(page, "details=0&order=name", "--dump-dom", dir);
     expect_clean_load(r);
-    EXPECT_NE(r.dom.find("<h2>Details: CALC.EXE</h2>"), std::string::npos);
-    EXPECT_NE(r.dom.find("<h3>Run times (2)</h3>"), std::string::npos);
-    EXPECT_NE(r.dom.find("<li>2016-01-16 21:10:26.058  last run</li><li>2016-01-16 21:09:41.660</li>"), std::string::npos);
-    EXPECT_NE(r.dom.find("<h3>Modules (" + std::to_string(calc.record.modules.size()) + ")</h3>"), std::string::npos);
-    EXPECT_NE(r.dom.find("<h3>Directories (" + std::to_string(directories) + ")</h3>"), std::string::npos);
-    EXPECT_NE(r.dom.find("<li>\\DEVICE\\HARDDISKVOLUME2\\WINDOWS\\SYSTEM32\\CALC.EXE"), std::string::npos);
+    EXPECT_TRUE(has(r.dom, "<h2>Details: CALC.EXE</h2>"));
+    EXPECT_TRUE(has(r.dom, "<h3>Run times (2)</h3>"));
+    EXPECT_TRUE(has(r.dom, "<li>2016-01-16 21:10:26.058  last run</li><li>2016-01-16 21:09:41.660</li>"));
+    EXPECT_TRUE(has(r.dom, "<h3>Modules (" + std::to_string(calc.record.modules.size()) + ")</h3>"));
+    EXPECT_TRUE(has(r.dom, "<h3>Directories (" + std::to_string(directories) + ")</h3>"));
+    EXPECT_TRUE(has(r.dom, "<li>\\DEVICE\\HARDDISKVOLUME2\\WINDOWS\\SYSTEM32\\CALC.EXE"));
 
     // A Windows 10 file's modules show their NTFS file references.
     ASSERT_EQ(run_tool({data_path("Win10/CALC.EXE-3FBEF7FD.pf"), "-html", "-out", page}).status, 0);
     const browser_result win10 = in_browser(page, "details=0", "--dump-dom", dir);
     expect_clean_load(win10);
-    EXPECT_NE(win10.dom.find("NTDLL.DLL  [MFT entry-sequence 357876-1]</li>"), std::string::npos);
+    EXPECT_TRUE(has(win10.dom, "NTDLL.DLL  [MFT entry-sequence 357876-1]</li>"));
 }
 
 TEST_F(HtmlInBrowser, NamesCarryingMarkupShowAsTextAndRunNothing) {
@@ -191,26 +165,21 @@ TEST_F(HtmlInBrowser, NamesCarryingMarkupShowAsTextAndRunNothing) {
     f.record.modules[0] = "</script><script>document.title='z'</script>";
     f.record.volumes[0].directories[0] = "<img src=x onerror=document.title='w'>";
     f.facts.name = "'\"><svg onload=document.title='v'>.pf";
-    std::string html;
-    const std::unique_ptr<report_writer> writer = make_report_writer(settings_of({"-html"}).report);
-    writer->write(f.facts, f.record, html);
-    writer->put_in_order(html);
-    writer->finish({1, 0}, html);
     const std::string page = dir / "hostile.html";
-    write_file(page, html);
+    write_file(page, page_of({f}, {"-html"}, {1, 0}));
 
     for (const char* fragment : {"", "details=0"}) {
         const browser_result r = in_browser(page, fragment, "--dump-dom", dir);
         expect_clean_load(r);
-        EXPECT_NE(r.dom.find("<title>runtrail prefetch report</title>"), std::string::npos);  // no script retitled it
+        EXPECT_TRUE(has(r.dom, "<title>runtrail prefetch report</title>"));  // no script retitled it
         EXPECT_EQ(r.dom.find("<img"), std::string::npos);
         EXPECT_EQ(r.dom.find("<svg onload"), std::string::npos);
-        EXPECT_NE(r.dom.find("<td class=\"prog\">&lt;script&gt;document.title='x'&lt;/script&gt;</td>"), std::string::npos);
-        EXPECT_NE(r.dom.find("&gt;&lt;img src=x onerror=\"document.title='y'\"&gt;</td>"), std::string::npos);
+        EXPECT_TRUE(has(r.dom, "<td class=\"prog\">&lt;script&gt;document.title='x'&lt;/script&gt;</td>"));
+        EXPECT_TRUE(has(r.dom, "&gt;&lt;img src=x onerror=\"document.title='y'\"&gt;</td>"));
     }
     const browser_result details = in_browser(page, "details=0", "--dump-dom", dir);
-    EXPECT_NE(details.dom.find("<li>&lt;/script&gt;&lt;script&gt;document.title='z'&lt;/script&gt;  [MFT entry-sequence "), std::string::npos);
-    EXPECT_NE(details.dom.find("<li>&lt;img src=x onerror=document.title='w'&gt;</li>"), std::string::npos);
+    EXPECT_TRUE(has(details.dom, "<li>&lt;/script&gt;&lt;script&gt;document.title='z'&lt;/script&gt;  [MFT entry-sequence "));
+    EXPECT_TRUE(has(details.dom, "<li>&lt;img src=x onerror=document.title='w'&gt;</li>"));
 }
 
 TEST_F(HtmlInBrowser, ScreenshotShowsThePage) {

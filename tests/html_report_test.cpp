@@ -16,21 +16,6 @@ std::string digest64(std::string_view text) {
     return base64(d.data(), d.size());
 }
 
-// The page the writer makes of these files, as the run puts it out.
-std::string page_of(const std::vector<loaded_file>& files, const std::vector<std::string>& options = {"-html"},
-                    run_totals totals = {}) {
-    const std::unique_ptr<report_writer> writer = make_report_writer(settings_of(options).report);
-    std::string page;
-    for (const loaded_file& f : files) {
-        std::string report;
-        writer->write(f.facts, f.record, report);
-        writer->put_in_order(report);
-        page += report;
-    }
-    writer->finish(totals, page);
-    return page;
-}
-
 // A page without its identification lines, which echo the command line.
 std::string without_identification(const std::string& page) {
     const size_t start = page.find("<pre class=\"ident\">"), end = page.find("</pre>");
@@ -61,20 +46,16 @@ TEST(HtmlPage, Sha256AndBase64GiveThePublishedDigests) {
 TEST(HtmlPage, CalcRunTwiceGivesItsRowTimesAndMarks) {
     const std::string page = page_of({load_real_file("Win8x/CALC.EXE-77FDF17F.pf")}, {"-html", "-hashcheck"}, {1, 0});
     // Times read from the file's bytes: last run 2016-01-16 21:10:26.0583417, the one before 21:09:41.660.
-    EXPECT_NE(page.find("<tr id=\"f0\" data-r=\"1452978581660,1452978626058\"><td class=\"prog\">CALC.EXE</td>"
-                        "<td class=\"num\" data-v=\"2\">2</td>"
-                        "<td data-v=\"1452978626058\">2016-01-16 21:10:26.058</td>"
-                        "<td data-v=\"1452978581660\">2016-01-16 21:09:41.660</td>"),
-              std::string::npos)
-        << page;
-    EXPECT_NE(page.find("<td>name and path match</td><td class=\"serial\">c6ee-7444</td>"), std::string::npos);
+    EXPECT_TRUE(has(page, "<tr id=\"f0\" data-r=\"1452978581660,1452978626058\"><td class=\"prog\">CALC.EXE</td>"
+                          "<td class=\"num\" data-v=\"2\">2</td><td data-v=\"1452978626058\">2016-01-16 21:10:26.058</td>"
+                          "<td data-v=\"1452978581660\">2016-01-16 21:09:41.660</td>"));
+    EXPECT_TRUE(has(page, "<td>name and path match</td><td class=\"serial\">c6ee-7444</td>"));
     const std::string picture = between(page, "<svg id=\"tl-static\"", "</svg>");
     EXPECT_EQ(count_of(picture, "<rect class=\"m"), 2u);
-    EXPECT_NE(picture.find("<title>2016-01-16 21:10:26.058 UTC CALC.EXE (last run)</title>"), std::string::npos);
-    EXPECT_NE(picture.find("<title>2016-01-16 21:09:41.660 UTC CALC.EXE</title>"), std::string::npos);
-    EXPECT_NE(page.find("1 file reported, 0 skipped. Stored run times from <time>2016-01-16 21:09:41.660</time> to "
-                        "<time>2016-01-16 21:10:26.058</time> UTC."),
-              std::string::npos);
+    EXPECT_TRUE(has(picture, "<title>2016-01-16 21:10:26.058 UTC CALC.EXE (last run)</title>"));
+    EXPECT_TRUE(has(picture, "<title>2016-01-16 21:09:41.660 UTC CALC.EXE</title>"));
+    EXPECT_TRUE(has(page, "1 file reported, 0 skipped. Stored run times from <time>2016-01-16 21:09:41.660</time> to "
+                          "<time>2016-01-16 21:10:26.058</time> UTC."));
     EXPECT_EQ(page.substr(page.size() - 15), "</body></html>\n");
 }
 
@@ -94,7 +75,7 @@ TEST(HtmlPage, NamesSharedAcrossFilesGoOutOnceAndAreReferredToByNumber) {
         for (const char c : module) json += c == '\\' ? std::string("\\\\") : std::string(1, c);
         EXPECT_EQ(count_of(page, '"' + json + '"'), 1u) << module;
     }
-    EXPECT_NE(first_block.find("\"m\":[0,1,2,"), std::string::npos) << first_block;
+    EXPECT_TRUE(has(first_block, "\"m\":[0,1,2,"));
 }
 
 TEST(HtmlPage, RowsGoOutInPartsOf250EachWithTheHeadersColumns) {
@@ -104,13 +85,9 @@ TEST(HtmlPage, RowsGoOutInPartsOf250EachWithTheHeadersColumns) {
     f.facts.from_image = true;
     for (const size_t files : {250u, 251u, 501u}) {
         const std::string page = page_of(std::vector<loaded_file>(files, f), {"-html", "-hashcheck"});
-        const std::vector<std::string> parts = [&] {
-            std::vector<std::string> all;
-            for (size_t at = page.find("<div class=\"part\">"); at != std::string::npos;
-                 at = page.find("<div class=\"part\">", at + 1))
-                all.push_back(between(page.substr(at), "<div class=\"part\">", "</div>"));
-            return all;
-        }();
+        std::vector<std::string> parts;
+        for (size_t at = page.find("<div class=\"part\">"); at != std::string::npos; at = page.find("<div class=\"part\">", at + 1))
+            parts.push_back(between(page.substr(at), "<div class=\"part\">", "</div>"));
         ASSERT_EQ(parts.size(), (files + 249) / 250) << files;
         EXPECT_EQ(count_of(parts.front(), "<tr id="), 250u);
         EXPECT_EQ(count_of(parts.back(), "<tr id="), files % 250 ? files % 250 : 250);
@@ -147,14 +124,13 @@ TEST(HtmlPage, NamesMadeToRunScriptStayText) {
     EXPECT_EQ(count_of(page, "<script"), 3u);  // the names block, the file's block, the page's script
     EXPECT_EQ(page.find("<img"), std::string::npos);
     EXPECT_EQ(page.find("<svg onload"), std::string::npos);
-    EXPECT_NE(page.find("<td class=\"prog\">&lt;script&gt;alert(1)&lt;/script&gt;</td>"), std::string::npos);
-    EXPECT_NE(page.find("<td class=\"path\">&quot;&gt;&lt;img src=x onerror=alert(1)&gt;</td>"), std::string::npos);
-    EXPECT_NE(page.find("title=\"cases/&#39;&quot;&gt;&lt;svg onload=alert(3)&gt;.pf\""), std::string::npos);
-    EXPECT_NE(page.find("\"\\u003c/script>\\u003cscript>alert(2)\\u003c/script>\\u003c!--\""), std::string::npos);
+    EXPECT_TRUE(has(page, "<td class=\"prog\">&lt;script&gt;alert(1)&lt;/script&gt;</td>"));
+    EXPECT_TRUE(has(page, "<td class=\"path\">&quot;&gt;&lt;img src=x onerror=alert(1)&gt;</td>"));
+    EXPECT_TRUE(has(page, "title=\"cases/&#39;&quot;&gt;&lt;svg onload=alert(3)&gt;.pf\""));
+    EXPECT_TRUE(has(page, "\"\\u003c/script>\\u003cscript>alert(2)\\u003c/script>\\u003c!--\""));
     // Control codes as in the other forms, and none that could break the pending form.
-    EXPECT_NE(page.find("\"[0x1E]T[0x09]R[0x1B][2J[LF]S\""), std::string::npos);
-    EXPECT_NE(page.find("<text class=\"name\" x=\"236\" y=\"44\">&lt;script&gt;alert(1)&lt;/script&gt;</text>"),
-              std::string::npos);
+    EXPECT_TRUE(has(page, "\"[0x1E]T[0x09]R[0x1B][2J[LF]S\""));
+    EXPECT_TRUE(has(page, "<text class=\"name\" x=\"236\" y=\"44\">&lt;script&gt;alert(1)&lt;/script&gt;</text>"));
 }
 
 TEST(HtmlPage, ImageRunsShowDeletedAndCreatedAndOtherRunsDoNot) {
@@ -167,10 +143,9 @@ TEST(HtmlPage, ImageRunsShowDeletedAndCreatedAndOtherRunsDoNot) {
     loaded_file kept = f;
     kept.facts.deleted = false;
     const std::string page = page_of({f, kept});
-    EXPECT_NE(page.find("<th>Prefetch file</th><th>Deleted</th><th>Created</th></tr>"), std::string::npos);
-    EXPECT_NE(page.find("<td class=\"deleted\">deleted</td><td data-v=\"1454068800000\">2016-01-29 12:00:00.000</td></tr>"),
-              std::string::npos);
-    EXPECT_NE(page.find("<td>no</td><td data-v=\"1454068800000\">2016-01-29 12:00:00.000</td></tr>"), std::string::npos);
+    EXPECT_TRUE(has(page, "<th>Prefetch file</th><th>Deleted</th><th>Created</th></tr>"));
+    EXPECT_TRUE(has(page, "<td class=\"deleted\">deleted</td><td data-v=\"1454068800000\">2016-01-29 12:00:00.000</td></tr>"));
+    EXPECT_TRUE(has(page, "<td>no</td><td data-v=\"1454068800000\">2016-01-29 12:00:00.000</td></tr>"));
 }
 
 TEST(HtmlPage, StaticTimelineKeepsTheProgramsRunMostRecently) {
@@ -184,7 +159,7 @@ TEST(HtmlPage, StaticTimelineKeepsTheProgramsRunMostRecently) {
     EXPECT_EQ(count_of(picture, "<g class=\"row\">"), static_timeline::k_most_rows);
     EXPECT_EQ(picture.find(">P0<"), std::string::npos);  // the least recent left out
     EXPECT_LT(picture.find(">P500<"), picture.find(">P1<"));  // the most recent first
-    EXPECT_NE(picture.find("the 500 programs run most recently of 501"), std::string::npos);
+    EXPECT_TRUE(has(picture, "the 500 programs run most recently of 501"));
 
     static_timeline empty;
     picture.clear();
@@ -192,21 +167,14 @@ TEST(HtmlPage, StaticTimelineKeepsTheProgramsRunMostRecently) {
     EXPECT_EQ(picture, "<p class=\"note\">No stored run time to draw.</p>");
 }
 
-TEST(HtmlPage, LaterFormOptionWins) {
-    EXPECT_EQ(settings_of({"-html", "-csv"}).report.form, output_form::csv);
-    EXPECT_EQ(settings_of({"-jsonl", "-html"}).report.form, output_form::html);
-}
-
 TEST(HtmlPage, PagesFromTheProgramAreTheSameAtEveryThreadCountAndCloseEvenWhenNothingIsReported) {
     const scratch_dir dir;
     ::setenv("SOURCE_DATE_EPOCH", "1800000000", 1);
-    const std::vector<std::string> walk = {"-enumdir", RUNTRAIL_TEST_DATA, "-num_subdirs", "2", "-html", "-quiet"};
-    std::vector<std::string> args = walk;
-    args.insert(args.end(), {"-threads", "1"});
+    std::vector<std::string> args = {"-enumdir", RUNTRAIL_TEST_DATA, "-num_subdirs", "2", "-html", "-quiet", "-threads", "1"};
     const tool_result one = run_tool(args, "", dir.path);
     const tool_result jsonl = run_tool({"-enumdir", RUNTRAIL_TEST_DATA, "-num_subdirs", "2", "-jsonl", "-quiet"}, "", dir.path);
     EXPECT_EQ(count_of(one.out, "<tr id=\"f"), count_of(jsonl.out, "\n"));
-    EXPECT_NE(one.out.find("Made <time>2027-01-15 08:00:00 UTC</time>"), std::string::npos);
+    EXPECT_TRUE(has(one.out, "Made <time>2027-01-15 08:00:00 UTC</time>"));
     EXPECT_EQ(one.out.rfind("<!DOCTYPE html>", 0), 0u);
     for (const char* threads : {"2", "5"}) {
         args.back() = threads;
@@ -218,8 +186,8 @@ TEST(HtmlPage, PagesFromTheProgramAreTheSameAtEveryThreadCountAndCloseEvenWhenNo
     ::unsetenv("SOURCE_DATE_EPOCH");
     EXPECT_EQ(none.status, 255);
     EXPECT_EQ(none.out.rfind("<!DOCTYPE html>", 0), 0u);
-    EXPECT_NE(none.out.find("0 files reported, 1 skipped."), std::string::npos);
-    EXPECT_NE(none.out.find("No stored run time to draw."), std::string::npos);
+    EXPECT_TRUE(has(none.out, "0 files reported, 1 skipped."));
+    EXPECT_TRUE(has(none.out, "No stored run time to draw."));
     EXPECT_EQ(none.out.substr(none.out.size() - 15), "</body></html>\n");
 }
 

@@ -163,28 +163,23 @@ TEST_F(Image, EnumdirWalksInsideTheImageWithEitherSeparatorAndAnyCase) {
 
 TEST_F(Image, ImagesThatCannotBeOpenedAreSaidAndFail) {
     scratch_dir dir;
-    const std::string truncated = dir / "truncated.E01";
-    write_file(truncated, read_text(image("mbr-disk.E01")).substr(0, 3000));
-    const std::string garbage = dir / "garbage.img";
-    write_file(garbage, std::string(65536, 'x'));
     const tool_result missing = run({"-image", dir / "missing.E01", "-csv", "-quiet"});
     EXPECT_EQ(missing.status, 255);
     EXPECT_EQ(missing.err.rfind("prob opening image " + dir / "missing.E01" + ": ", 0), 0u) << missing.err;
     // The library opens a cut E01 (its missing chunks read as nothing), and the data partition
-    // table or file system is not found in it; no more so in bytes that are no image at all.
-    for (const std::string& bad : {truncated, garbage}) {
+    // table or file system is not found in it; no more so in bytes that are no image at all, or
+    // behind a partition table whose NTFS volume lies beyond the image's end.
+    write_file(dir / "truncated.E01", read_text(image("mbr-disk.E01")).substr(0, 3000));
+    write_file(dir / "garbage.img", std::string(65536, 'x'));
+    write_file(dir / "cut.img", read_text(image("mbr-disk.img")).substr(0, 2 * 1048576 + 8192));
+    for (const auto& [name, volume] : {std::pair{"truncated.E01", ":p0 at offset 0"}, {"garbage.img", ":p0 at offset 0"},
+                                       {"cut.img", ":p2 at offset 2097152"}}) {
+        const std::string bad = dir / name;
         const tool_result r = run({"-image", bad, "-csv"});
         EXPECT_EQ(r.status, 255) << bad;
-        EXPECT_TRUE(has(r.err, "volume " + bad + ":p0 at offset 0: no file system found, passed over\n"));
+        EXPECT_TRUE(has(r.err, "volume " + bad + volume + ": no file system found, passed over\n"));
         EXPECT_TRUE(has(r.err, "prob reading image " + bad + ": no NTFS volume found\n"));
     }
-
-    // The same goes for a partition table whose NTFS volume lies beyond the image's end.
-    std::string cut = read_text(image("mbr-disk.img")).substr(0, 2 * 1048576 + 8192);
-    write_file(dir / "cut.img", cut);
-    const tool_result c = run({"-image", dir / "cut.img", "-csv"});
-    EXPECT_EQ(c.status, 255);
-    EXPECT_TRUE(has(c.err, ":p2 at offset 2097152: "));
 }
 
 // The byte offset of an attribute of an MFT entry in a bare NTFS volume (the entry's first

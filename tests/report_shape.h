@@ -59,21 +59,29 @@ inline int count_fields(std::string_view line, std::string_view key, bool quoted
     return in_quotes ? -1 : fields;
 }
 
-inline std::string check_lines(const std::string& output, const std::string& key, bool quoted, int expected,
-                               const char* form) {
+// The first line of the output that `fault` finds wrong (it returns what is wrong, or an empty
+// text), named by the form and the line's number; a missing last line end is wrong too.
+template <typename Fault>
+std::string first_bad_line(const std::string& output, const char* form, Fault fault) {
     if (output.back() != '\n') return std::string(form) + ": output does not end with a line end";
     size_t number = 0;
     for (size_t start = 0; start < output.size(); ++number) {
         const size_t end = output.find('\n', start);
         const std::string_view line(output.data() + start, end - start);
         start = end + 1;
-        if (line.find('\r') != std::string_view::npos) return std::string(form) + ": CR in line " + std::to_string(number);
-        const int fields = count_fields(line, key, quoted);
-        if (fields != expected)
-            return std::string(form) + ": line " + std::to_string(number) + " has " + std::to_string(fields) +
-                   " fields, expected " + std::to_string(expected) + ": " + std::string(line.substr(0, 300));
+        if (const std::string what = fault(line); !what.empty())
+            return std::string(form) + ": line " + std::to_string(number) + " " + what + ": " + std::string(line.substr(0, 300));
     }
     return {};
+}
+
+inline std::string check_lines(const std::string& output, const std::string& key, bool quoted, int expected,
+                               const char* form) {
+    return first_bad_line(output, form, [&](std::string_view line) -> std::string {
+        if (line.find('\r') != std::string_view::npos) return "holds a CR";
+        const int fields = count_fields(line, key, quoted);
+        return fields == expected ? "" : "has " + std::to_string(fields) + " fields, expected " + std::to_string(expected);
+    });
 }
 
 // A minimal JSON syntax check: one value, strings without raw control characters and with known
@@ -135,15 +143,9 @@ private:
 
 // JSON Lines: every line is one JSON object.
 inline std::string check_jsonl(const std::string& output) {
-    if (output.back() != '\n') return "jsonl: output does not end with a line end";
-    for (size_t start = 0; start < output.size();) {
-        const size_t end = output.find('\n', start);
-        const std::string_view line(output.data() + start, end - start);
-        if (line.empty() || line[0] != '{' || !json_checker(line).whole_value())
-            return "jsonl: not one JSON object: " + std::string(line.substr(0, 300));
-        start = end + 1;
-    }
-    return {};
+    return first_bad_line(output, "jsonl", [](std::string_view line) {
+        return !line.empty() && line[0] == '{' && json_checker(line).whole_value() ? "" : "is not one JSON object";
+    });
 }
 
 // A page's start and one file's part of it, as put out in order.

@@ -9,10 +9,12 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <memory>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -30,11 +32,7 @@ namespace fs = std::filesystem;
 #if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
 constexpr bool k_sanitized = true;
 #elif defined(__has_feature)
-#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
-constexpr bool k_sanitized = true;
-#else
-constexpr bool k_sanitized = false;
-#endif
+constexpr bool k_sanitized = __has_feature(address_sanitizer) || __has_feature(thread_sanitizer);
 #else
 constexpr bool k_sanitized = false;
 #endif
@@ -152,6 +150,26 @@ inline std::string without_header_block(const std::string& out) {
     if (out.rfind("runtrail ", 0) != 0) return out;  // the JSON forms have none
     const size_t echo_end = out.find('\n', out.find('\n') + 1);
     return echo_end == std::string::npos ? "" : out.substr(echo_end + 1);
+}
+
+// The page an -html writer makes of these files, as the run puts it out.
+inline std::string page_of(const std::vector<loaded_file>& files, const std::vector<std::string>& options = {"-html"},
+                           run_totals totals = {}) {
+    const std::unique_ptr<report_writer> writer = make_report_writer(settings_of(options).report);
+    std::string page;
+    for (const loaded_file& f : files) {
+        std::string report;
+        writer->write(f.facts, f.record, report);
+        writer->put_in_order(report);
+        page += report;
+    }
+    writer->finish(totals, page);
+    return page;
+}
+
+// Whether a program of that name is on the PATH.
+inline bool have(const std::string& program) {
+    return std::system(("command -v " + program + " >/dev/null").c_str()) == 0;
 }
 
 // Little-endian writes into a test image.

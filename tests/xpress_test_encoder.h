@@ -1,15 +1,13 @@
-// Test-only encoders for the container formats runtrail decodes: an LZ77+Huffman chunk writer
-// (with a greedy LZ77 parse, or literals only, or hand-picked symbols and code lengths), the
-// "MAM" and "MEM0" wrappers, and a plain LZ77 writer for the hibernation-style block. They write
-// exactly the layout the decoders read, so round trips test the decoders against an independent
-// statement of the format. Shared by the tests and the benchmark.
+// Test-only encoder for the LZ77+Huffman containers runtrail decodes: a chunk writer (with a
+// greedy LZ77 parse, or literals only, or hand-picked symbols and code lengths) and the "MAM" and
+// "MEM0" wrappers. It writes exactly the layout the decoders read, so round trips test the
+// decoders against an independent statement of the format. Shared by the tests and the benchmark.
 #pragma once
 
 #include <algorithm>
 #include <array>
 #include <cstdint>
 #include <cstring>
-#include <optional>
 #include <queue>
 #include <vector>
 
@@ -97,10 +95,10 @@ inline code_lengths huffman_lengths(std::array<uint64_t, 512> freq) {
 // Writes one chunk: the 256-byte length table, then the symbols. The bit stream's 16-bit words
 // are placed where the decoder reads them: two at the start, and each further word at the byte
 // position reached when the bits consumed so far pass the next 16-bit mark, so extension bytes
-// land between words exactly as the decoder meets them.
+// land between words exactly as the decoder meets them. Bits fill each word from its top.
 class chunk_writer {
 public:
-    explicit chunk_writer(const code_lengths& lengths) : lengths_(lengths), bytes_(260, 0) {
+    explicit chunk_writer(const code_lengths& lengths) : lengths_(lengths), bytes_(260, 0), slots_{256, 258} {
         for (size_t i = 0; i < 256; ++i)
             bytes_[i] = static_cast<uint8_t>((lengths[2 * i] & 15) | (lengths[2 * i + 1] << 4));
         // Canonical codes in (length, symbol) order, each code the top bits of its table range.
@@ -111,7 +109,6 @@ public:
                     codes_[sym] = next >> (15 - len);
                     next += 1u << (15 - len);
                 }
-        slots_ = {256, 258};
     }
 
     void put(const coded_symbol& s) {
@@ -121,40 +118,25 @@ public:
     }
 
     std::vector<uint8_t> finish() {
-        if (acc_n_ > 0) write_word(static_cast<uint16_t>(acc_ << (16 - acc_n_)));
+        for (size_t b = 0; b < bits_.size(); ++b)  // a word is little-endian: its top bits in its second byte
+            if (bits_[b]) bytes_[slots_.at(b / 16) + (b % 16 < 8)] |= static_cast<uint8_t>(0x80 >> (b % 8));
         return bytes_;
     }
 
 private:
     void put_bits(uint32_t value, unsigned n) {
-        for (unsigned i = n; i-- > 0;) {
-            acc_ = (acc_ << 1) | ((value >> i) & 1u);
-            if (++acc_n_ == 16) {
-                write_word(static_cast<uint16_t>(acc_));
-                acc_ = 0;
-                acc_n_ = 0;
-            }
-        }
-        total_ += n;
-        if (total_ > 16 * (slots_.size() - 1)) {
+        for (unsigned i = n; i-- > 0;) bits_.push_back((value >> i) & 1u);
+        if (bits_.size() > 16 * (slots_.size() - 1)) {
             slots_.push_back(bytes_.size());
             bytes_.resize(bytes_.size() + 2, 0);
         }
-    }
-    void write_word(uint16_t w) {
-        const size_t at = slots_.at(filled_++);
-        bytes_[at] = static_cast<uint8_t>(w & 0xFF);
-        bytes_[at + 1] = static_cast<uint8_t>(w >> 8);
     }
 
     code_lengths lengths_;
     std::array<uint32_t, 512> codes_{};
     std::vector<uint8_t> bytes_;
     std::vector<size_t> slots_;
-    size_t filled_ = 0;
-    uint32_t acc_ = 0;
-    unsigned acc_n_ = 0;
-    uint64_t total_ = 0;
+    std::vector<bool> bits_;
 };
 
 inline std::vector<uint8_t> encode_chunk(const code_lengths& lengths, const std::vector<coded_symbol>& symbols) {
@@ -199,20 +181,14 @@ inline std::vector<coded_symbol> lz77_parse(const std::vector<uint8_t>& data, bo
 inline std::vector<std::vector<uint8_t>> encode_chunks(const std::vector<uint8_t>& data, bool use_matches) {
     const auto symbols = lz77_parse(data, use_matches);
     std::vector<std::vector<uint8_t>> chunks;
-    size_t i = 0;
-    while (i < symbols.size()) {
-        size_t j = i;
-        uint64_t produced = 0;
+    for (size_t i = 0; i < symbols.size();) {
+        const auto first = symbols.begin() + static_cast<ptrdiff_t>(i);
         std::array<uint64_t, 512> freq{};
-        while (j < symbols.size() && produced < 65536) {
-            produced += symbols[j].output_bytes;
-            ++freq[symbols[j].symbol];
-            ++j;
+        for (uint64_t produced = 0; i < symbols.size() && produced < 65536; ++i) {
+            produced += symbols[i].output_bytes;
+            ++freq[symbols[i].symbol];
         }
-        chunks.push_back(encode_chunk(huffman_lengths(freq),
-                                      std::vector<coded_symbol>(symbols.begin() + static_cast<long>(i),
-                                                                symbols.begin() + static_cast<long>(j))));
-        i = j;
+        chunks.push_back(encode_chunk(huffman_lengths(freq), {first, symbols.begin() + static_cast<ptrdiff_t>(i)}));
     }
     return chunks;
 }
@@ -224,9 +200,8 @@ inline void put_u32(std::vector<uint8_t>& v, uint32_t x) {
 // Decoding stops once no input byte is left, so a stream ends with a little padding.
 constexpr size_t k_stream_padding = 8;
 
-inline std::vector<uint8_t> mam_from_chunks(uint32_t declared, const std::vector<std::vector<uint8_t>>& chunks,
-                                            uint8_t fourth_byte = 0x04) {
-    std::vector<uint8_t> v = {'M', 'A', 'M', fourth_byte};
+inline std::vector<uint8_t> mam_from_chunks(uint32_t declared, const std::vector<std::vector<uint8_t>>& chunks) {
+    std::vector<uint8_t> v = {'M', 'A', 'M', 0x04};
     put_u32(v, declared);
     for (const auto& c : chunks) v.insert(v.end(), c.begin(), c.end());
     v.resize(v.size() + k_stream_padding, 0);
@@ -245,79 +220,6 @@ inline std::vector<uint8_t> make_mem0(const std::vector<uint8_t>& data, bool use
         v.insert(v.end(), c.begin(), c.end());
     }
     v.resize(v.size() + k_stream_padding, 0);
-    return v;
-}
-
-// Plain LZ77 item for the hibernation-block writer.
-struct lz_item {
-    bool is_match = false;
-    uint8_t byte = 0;
-    uint32_t length = 0;  // 3..
-    uint32_t offset = 0;  // 1..8192
-};
-
-// Hibernation-style block: 32-byte header (signature, pages - 1, compressed size - 1 in bits
-// 2..31), then flag words (most significant bit first, 1 = match) each before its 32 items.
-inline std::vector<uint8_t> make_xpress_block(const std::vector<lz_item>& items, uint8_t pages_minus_one,
-                                              std::optional<uint32_t> stored_size_field = std::nullopt) {
-    std::vector<uint8_t> d;
-    size_t flag_pos = 0;
-    unsigned nflags = 32;
-    uint32_t flags = 0;
-    std::optional<size_t> pending;
-    auto flush_flags = [&] {
-        if (nflags == 0 || flag_pos + 4 > d.size()) return;
-        for (int i = 0; i < 4; ++i) d[flag_pos + i] = static_cast<uint8_t>(flags >> (8 * i));
-    };
-    for (const auto& it : items) {
-        if (nflags == 32) {
-            flush_flags();
-            flag_pos = d.size();
-            d.resize(d.size() + 4, 0);
-            flags = 0;
-            nflags = 0;
-        }
-        if (!it.is_match) {
-            d.push_back(it.byte);
-        } else {
-            flags |= 1u << (31 - nflags);
-            uint32_t l = it.length - 3;
-            const uint32_t base = (it.offset - 1) << 3;
-            const uint32_t word = base | std::min<uint32_t>(l, 7);
-            d.push_back(static_cast<uint8_t>(word & 0xFF));
-            d.push_back(static_cast<uint8_t>(word >> 8));
-            if (l >= 7) {
-                l -= 7;
-                const uint8_t nib = static_cast<uint8_t>(std::min<uint32_t>(l, 15));
-                if (!pending) {
-                    pending = d.size();
-                    d.push_back(nib);
-                } else {
-                    d[*pending] = static_cast<uint8_t>(d[*pending] | (nib << 4));
-                    pending.reset();
-                }
-                if (l >= 15) {
-                    l -= 15;
-                    if (l < 255) {
-                        d.push_back(static_cast<uint8_t>(l));
-                    } else {
-                        d.push_back(255);
-                        const uint32_t w = it.length - 3;
-                        d.push_back(static_cast<uint8_t>(w & 0xFF));
-                        d.push_back(static_cast<uint8_t>(w >> 8));
-                    }
-                }
-            }
-        }
-        ++nflags;
-    }
-    flush_flags();
-    while (d.size() % 8 != 0) d.push_back(0);
-
-    std::vector<uint8_t> v = {0x81, 0x81, 'x', 'p', 'r', 'e', 's', 's', pages_minus_one};
-    put_u32(v, stored_size_field.value_or(static_cast<uint32_t>((d.size() - 1) << 2)));
-    v.resize(32, 0);
-    v.insert(v.end(), d.begin(), d.end());
     return v;
 }
 
