@@ -174,7 +174,11 @@ void run_in_parallel(const parallel_run& run) {
         // N processors busy, and none waits to be woken for names.
         if (2 * (s.taken - s.put_out) <= s.capacity()) take_names_inline(s, run.next_task, hold, s.capacity());
         // With memory tight it leaves them to the workers, which wait for room where it cannot.
-        while (!s.next_ready() && s.handed < s.taken && s.budget.has_room()) {
+        while (!s.next_ready() && s.budget.has_room()) {
+            // All handed out while the next in order takes long (a large file): more names, while
+            // there is room, rather than idle.
+            if (s.handed == s.taken) take_names_inline(s, run.next_task, hold, k_batch);
+            if (s.handed == s.taken) break;
             const uint64_t number = s.handed++;
             file_task& waiting = *s.tasks[s.slot(number)];
             hold.unlock();
