@@ -59,6 +59,7 @@ struct shared_run {
 
     size_t capacity() const { return tasks.size(); }
     bool has_room() const { return taken - put_out < capacity(); }
+    bool half_free() const { return 2 * (taken - put_out) <= capacity(); }
     // A thread may take names now.
     bool may_take_names() const { return names_taken_inline && !taking_names && !names_done && has_room(); }
     size_t slot(uint64_t number) const { return static_cast<size_t>(number % capacity()); }
@@ -172,7 +173,7 @@ void run_in_parallel(const parallel_run& run) {
         // Names that come at once (a walk) are taken here once half the room is free, and by a
         // worker that runs out of tasks, rather than on a thread of their own: N threads then keep
         // N processors busy, and none waits to be woken for names.
-        if (2 * (s.taken - s.put_out) <= s.capacity()) take_names_inline(s, run.next_task, hold, s.capacity());
+        if (s.half_free()) take_names_inline(s, run.next_task, hold, s.capacity());
         // With memory tight it leaves them to the workers, which wait for room where it cannot.
         while (!s.next_ready() && s.budget.has_room()) {
             // All handed out while the next in order takes long (a large file): more names, while
@@ -212,7 +213,7 @@ void run_in_parallel(const parallel_run& run) {
         s.budget.next_out(s.put_out);
         // The name thread goes on once half the room is free, not for every task put out; an idle
         // worker may take names itself.
-        if (s.waiting_for_room && 2 * (s.taken - s.put_out) <= s.capacity()) s.room.notify_one();
+        if (s.waiting_for_room && s.half_free()) s.room.notify_one();
         if (s.idle_workers > 0 && s.may_take_names()) s.work_ready.notify_one();
         if (!go_on) {
             s.stop = true;

@@ -13,8 +13,11 @@ namespace runtrail {
 class spare_report_texts {
 public:
     // `least`: texts of at most this capacity are not kept (a task keeps its own); `most`: what the
-    // kept texts may hold together.
-    spare_report_texts(size_t least, size_t most) : least_(least), most_(most) {}
+    // kept texts may hold together. The list has room for every text that can be kept, so that
+    // keeping one never allocates on the thread that puts reports out.
+    spare_report_texts(size_t least, size_t most) : least_(least), most_(most) {
+        texts_.reserve(least > 0 ? most / least : 0);
+    }
 
     // The smallest kept text that holds `size` bytes, emptied, or an empty text when none does.
     std::string take(size_t size);

@@ -85,7 +85,7 @@ uint32_t fold(uint32_t h, const upper_case_units& path, size_t from, size_t to) 
 uint32_t fold_device_path(uint32_t h, unsigned volume_number) {
     for (const char c : k_device_prefix) h = fold_unit(h, static_cast<char16_t>(c));
     char digits[12];
-    const auto [end, error] = std::to_chars(digits, digits + sizeof digits, volume_number);
+    const char* end = std::to_chars(digits, digits + sizeof digits, volume_number).ptr;
     for (const char* c = digits; c < end; ++c) h = fold_unit(h, static_cast<char16_t>(*c));
     return h;
 }
