@@ -142,9 +142,8 @@ TEST(Options, UsageListsEveryOptionOfTheManualPageAndTheParserTakesThem) {
 constexpr uint64_t k_moment = 130384964967891234ULL;
 
 TEST(TimeFormat, PatternsRenderWhatTheySayAndUnusablePatternsAreRefused) {
+    // The default and mm/dd/yyyy with hh:mm:ss are held by the captured reports' pattern sets.
     const std::tuple<const char*, const char*, const char*> rendered[] = {
-        {"yyyy-mm-dd", "hh:mm:ss.xxx", "2014-03-05 12:34:56.789"},
-        {"mm/dd/yyyy", "hh:mm:ss", "03/05/2014 12:34:56"},
         {"dd/mm/yyyy", "hh:mm:ss.xxxxxx", "05/03/2014 12:34:56.789123"},
         {"yy-mm-dd", "hh:mm:ss.xxxxxxx", "14-03-05 12:34:56.7891234"},
         {"MMM DD, YY", "HH:MM:SS.XXXXXXXXX", "Mar 05, 14 12:34:56.789123400"},
