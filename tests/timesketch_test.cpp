@@ -109,5 +109,24 @@ TEST(Timesketch, PathHintsAndMappedFilesAreBuiltAsPlasoBuildsThem) {
     EXPECT_TRUE(has(none, "\"path_hints\":[],"));
 }
 
+TEST(Timesketch, AModuleIsHintedOnceHoweverOftenItsVolumeIsListed) {
+    loaded_file f = load_real_file("Win7/CMD.EXE-4A81B364.pf");
+    // Windows never lists a volume twice; listed 20,000 times under 2,000 copies of the program's
+    // path, each module would be hinted on every copy: 40 million hints in each run event.
+    f.record.volumes.resize(20000, f.record.volumes[0]);
+    const std::string program = "\\DEVICE\\HARDDISKVOLUME2\\WINDOWS\\SYSTEM32\\CMD.EXE";
+    f.record.modules.resize(f.record.modules.size() + 1999, program);
+    const std::string events = report_of({"-timesketch"}, f);
+    const std::string first = events.substr(0, events.find('\n'));
+    EXPECT_EQ(count_of(first, "\"\\\\WINDOWS\\\\SYSTEM32\\\\CMD.EXE\""), 2000u);  // the hints array
+
+    // Nor do volumes matched in vain against many modules of the program's name multiply the work:
+    // the module on the last of 20,000 volumes is not looked for that long.
+    for (volume_record& volume : f.record.volumes) volume.device_path = "\\DEVICE\\HARDDISKVOLUME9";
+    f.record.volumes.back().device_path = "\\DEVICE\\HARDDISKVOLUME2";
+    f.record.modules.resize(f.record.modules.size() + 100000, program);
+    EXPECT_TRUE(has(report_of({"-timesketch"}, f), "\"path_hints\":[],"));
+}
+
 }  // namespace
 }  // namespace runtrail::test

@@ -39,15 +39,38 @@ std::optional<event_time> event_time_of(uint64_t filetime) {
     return event_time{text, static_cast<int64_t>(microseconds) - k_epoch_microseconds};
 }
 
+// Bytes of device path that matching the program's modules to volumes may compare. A real file
+// has a few volumes and one or two modules of the program's name: some hundred bytes.
+constexpr uint64_t k_path_hint_compare_bytes = 0x1000000;  // 16 MiB
+
 // plaso's path hints: for each volume in turn, each module on it whose file name is the
 // executable's, without the volume's device path ("\WINDOWS\SYSTEM32\CMD.EXE").
+//
+// A module lies on one volume, the first whose device path it starts with. Windows never lists a
+// volume twice, but a crafted file can: a hundred thousand volumes of one device path would
+// otherwise give every module a hundred thousand hints. And a crafted file can have as many
+// volumes and modules as its image holds, so matching them stops after a fixed number of bytes
+// compared (a module or volume passed over counts too): the hints found by then are kept.
 std::vector<std::string> path_hints_of(const prefetch_record& record) {
+    std::vector<const std::string*> programs;  // the modules of the program's name, in file order
+    for (const std::string& path : record.modules)
+        if (is_program_file_name(path, record.exe_name)) programs.push_back(&path);
+    std::vector<bool> placed(programs.size(), false);
     std::vector<std::string> hints;
-    for (const volume_record& volume : record.volumes)
-        for (const std::string& path : record.modules)
-            if (path.starts_with(volume.device_path) && path.size() > volume.device_path.size() &&
-                path[volume.device_path.size()] == '\\' && is_program_file_name(path, record.exe_name))
-                hints.push_back(path.substr(volume.device_path.size()));
+    uint64_t compare_budget = k_path_hint_compare_bytes;
+    for (const volume_record& volume : record.volumes) {
+        const std::string& device = volume.device_path;
+        for (size_t i = 0; i < programs.size() && hints.size() < programs.size(); ++i) {
+            if (compare_budget <= device.size()) return hints;
+            compare_budget -= device.size() + 1;
+            if (placed[i]) continue;
+            const std::string& path = *programs[i];
+            if (path.starts_with(device) && path.size() > device.size() && path[device.size()] == '\\') {
+                placed[i] = true;
+                hints.push_back(path.substr(device.size()));
+            }
+        }
+    }
     return hints;
 }
 
