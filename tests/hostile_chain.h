@@ -1,6 +1,7 @@
 // The per-file chain on untrusted bytes, as the program runs it: open the container, parse the
 // image, then write the record with every writer in several option settings and check the shape of
-// each report. Shared by the hostile-input tests and the fuzz harness.
+// each report, and that it stays within the size its writer reckons it can reach. Shared by the
+// hostile-input tests and the fuzz harness.
 #pragma once
 
 #include <iterator>
@@ -69,6 +70,12 @@ inline outcome run(byte_span bytes, const std::vector<report_settings>& settings
         writer->write(facts, record, out);
         writer->put_in_order(out);
         result.fault = report_shape::check(out, settings[i]);
+        // A parallel run takes the report's bound of its memory budget before rendering it.
+        std::string alone;
+        writer->render(facts, record, alone);
+        if (result.fault.empty() && alone.size() > writer->report_bytes_bound(facts, record))
+            result.fault = "a report of " + std::to_string(alone.size()) + " bytes, past its bound of " +
+                           std::to_string(writer->report_bytes_bound(facts, record));
     }
     return result;
 }

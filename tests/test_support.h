@@ -182,6 +182,7 @@ void put(std::vector<uint8_t>& image, size_t at, T value) {
 struct tool_result {
     int status = -1;
     std::string out, err;
+    size_t peak_memory = 0;  // the run's largest resident set, in bytes
 };
 
 // A directory of its own for one test, removed with it.
@@ -225,8 +226,10 @@ inline tool_result run_tool(const std::vector<std::string>& args, const std::str
         exec_tool(args);
     }
     int status = 0;
-    waitpid(child, &status, 0);
-    tool_result r{WIFEXITED(status) ? WEXITSTATUS(status) : -1, read_text(out_path), read_text(err_path)};
+    struct rusage usage {};
+    wait4(child, &status, 0, &usage);
+    tool_result r{WIFEXITED(status) ? WEXITSTATUS(status) : -1, read_text(out_path), read_text(err_path),
+                  static_cast<size_t>(usage.ru_maxrss) * 1024};
     fs::remove(in_path), fs::remove(out_path), fs::remove(err_path);
     return r;
 }

@@ -119,6 +119,7 @@ TEST(Timesketch, AModuleIsHintedOnceHoweverOftenItsVolumeIsListed) {
     const std::string events = report_of({"-timesketch"}, f);
     const std::string first = events.substr(0, events.find('\n'));
     EXPECT_EQ(count_of(first, "\"\\\\WINDOWS\\\\SYSTEM32\\\\CMD.EXE\""), 2000u);  // the hints array
+    EXPECT_LE(events.size(), make_report_writer(settings_of({"-timesketch"}).report)->report_bytes_bound(f.facts, f.record));
 
     // Nor do volumes matched in vain against many modules of the program's name multiply the work:
     // the module on the last of 20,000 volumes is not looked for that long.

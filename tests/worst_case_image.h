@@ -34,6 +34,36 @@ inline std::vector<uint8_t> largest_results_image(size_t size) {
     return b;
 }
 
+// A version 30 image whose timeline report is the longest an image of its size can give: the
+// program's name ("\A") as every module, then volumes of no device path (each module lies on the
+// first) with a valid creation time, and eight valid run times. Each run event repeats the
+// module list, twice as path hints; each volume is an event of its own.
+inline std::vector<uint8_t> largest_report_image(size_t size, size_t volumes) {
+    std::vector<uint8_t> b(size, 0);
+    const auto put32 = [&b](size_t at, uint32_t value) { std::memcpy(b.data() + at, &value, sizeof value); };
+    const auto put64 = [&b](size_t at, uint64_t value) { std::memcpy(b.data() + at, &value, sizeof value); };
+    constexpr uint64_t k_a_time = 131000000000000000ULL;  // 2016
+    constexpr size_t k_entry = 96;                        // a version 30 volume entry
+    put32(0x00, 30);
+    std::memcpy(b.data() + 4, "SCCA", 4);
+    put32(0x0C, static_cast<uint32_t>(size));
+    b[0x10] = 'A';
+    put32(0x54, 0x130);
+    put32(0x58, 0xFFFFFFFF);  // metrics count
+    for (size_t i = 0; i < 8; ++i) put64(0x80 + 8 * i, k_a_time + i * 10000000);
+    put32(0xD0, 8);  // run count
+    const size_t section = (size - volumes * k_entry - 64) / 8 * 8;
+    put32(0x64, 0x200);
+    put32(0x68, static_cast<uint32_t>(section - 0x200));
+    put32(0x6C, static_cast<uint32_t>(section));
+    for (size_t p = 0x200; p + 6 <= section; p += 6) b[p] = '\\', b[p + 2] = 'A';  // "\A", 0
+    for (size_t k = 0; k < volumes; ++k) {
+        put32(section + k * k_entry, static_cast<uint32_t>(volumes * k_entry));  // the path: a zero unit
+        put64(section + k * k_entry + 8, k_a_time);
+    }
+    return b;
+}
+
 // The largest image a container may declare.
 constexpr size_t k_worst_case_image_size = size_t{16} << 20;
 

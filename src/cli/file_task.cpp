@@ -42,7 +42,7 @@ bool file_worker::take_memory(file_task& task, uint64_t bytes) {
     return true;
 }
 
-void file_worker::render(file_task& task) {
+void file_worker::render(file_task& task, uint64_t report_bound) {
     task.rendered = true;
     if (!spare_reports_) {
         writer_.render(task.facts, record_, task.report);  // put out at once
@@ -58,10 +58,21 @@ void file_worker::render(file_task& task) {
     if (report_.capacity() > k_most_kept_report_bytes) {
         task.report.swap(report_);  // too large to keep: handed over whole, never held twice
         std::string().swap(report_);
+        settle_report_charge(task, report_bound);
         return;
     }
     if (report_.size() > task.report.capacity()) task.report = spare_reports_->take(report_.size());
     task.report.assign(report_);
+    settle_report_charge(task, report_bound);
+}
+
+void file_worker::settle_report_charge(file_task& task, uint64_t report_bound) {
+    // The report was counted at its bound, which is far above the size of nearly every report;
+    // rendered, it keeps what its text holds while it waits to be put out.
+    const uint64_t held = task.report.capacity();
+    if (!budget_ || report_bound <= held) return;
+    budget_->give_back(report_bound - held);
+    task.charge -= report_bound - held;
 }
 
 void file_worker::work(file_task& task) {
@@ -90,12 +101,19 @@ void file_worker::work(file_task& task) {
         } else {
             task.loaded = load_prefetch_file(task.name, buffers_, task.facts, record_, may_read, gate);
         }
+        // Its report is counted at the size it can reach before it is rendered, here or where the
+        // tasks are put out.
+        uint64_t report_bound = 0;
+        if (task.loaded == load_result::loaded && budget_) {
+            report_bound = writer_.report_bytes_bound(task.facts, record_);
+            if (!take_memory(task, report_bound)) task.loaded = load_result::unreadable;
+        }
         if (task.loaded == load_result::loaded) {
             // Once the run's first report is out, every report renders on its own, and the record
             // stays with this worker for the next file. Before that the writer renders where the
             // tasks are put out: the record moves to the task (never copied).
             if (writer_.started()) {
-                render(task);
+                render(task, report_bound);
             } else {
                 std::swap(task.record, record_);
             }

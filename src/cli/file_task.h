@@ -68,8 +68,11 @@ public:
     void work(file_task& task);
 
 private:
-    // Renders the task's report, once the writer has started.
-    void render(file_task& task);
+    // Renders the task's report, once the writer has started; `report_bound` is what the budget
+    // holds for it.
+    void render(file_task& task, uint64_t report_bound);
+    // Gives back what the budget holds for a rendered report beyond the memory its text holds.
+    void settle_report_charge(file_task& task, uint64_t report_bound);
     // Takes `bytes` of the budget for the task; false when the run is stopping.
     bool take_memory(file_task& task, uint64_t bytes);
 

@@ -35,9 +35,9 @@ enum class load_result {
 // leaves the file (the run is ending).
 using memory_gate = std::function<bool(uint64_t bytes)>;
 
-// Memory that parsing an image and rendering its report may take, per byte of the image: the
-// record's names (a string object for every 20 bytes at worst, or the text of longer names) and
-// a report about as long as the image's text, with room to grow.
+// Memory that parsing an image may take, per byte of the image: the record's names (a string
+// object for every 20 bytes at worst, or the text of longer names), their file references and the
+// parser's note of where each name lies. The report is counted apart, by its writer.
 constexpr uint64_t k_work_bytes_per_image_byte = 4;
 
 // Reads and parses the file at `path` into `facts` and `record` (whose memory is reused). When

@@ -23,6 +23,8 @@ private:
     void start(const file_facts& first, std::string& out) override;
     void add_column(std::string name, size_t width, bool time_part = false);
     bool with_volumes_and_modules() const;
+    // One row: the modules and volumes at most once each, no directory.
+    report_repeats repeats(const prefetch_record&) const override { return {1, 0, 1, 1}; }
 
     field_guard guard_;
     std::vector<column> columns_;

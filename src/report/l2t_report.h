@@ -16,6 +16,12 @@ public:
 
 private:
     void start(const file_facts& first, std::string& out) override;
+    // Each of the up to four lines of the main event repeats the module list and the volumes; each
+    // earlier run time gives up to four lines more. No directory is written.
+    report_repeats repeats(const prefetch_record& record) const override {
+        return {k_main_event_lines, 0, k_main_event_lines, k_main_event_lines * (1 + record.earlier_runs.size())};
+    }
+    static constexpr uint64_t k_main_event_lines = 4;
 
     field_guard guard_;
 };

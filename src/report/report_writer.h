@@ -12,6 +12,7 @@
 #include "file_facts.h"
 #include "prefetch_record.h"
 #include "report_settings.h"
+#include "report_size_bound.h"
 
 namespace runtrail {
 
@@ -40,6 +41,12 @@ public:
     // what start() decided is visible to any thread that saw this true.
     bool started() const { return started_.load(std::memory_order_acquire); }
 
+    // The most bytes render() appends for this file: what a parallel run takes of its memory budget
+    // for the report before rendering it.
+    uint64_t report_bytes_bound(const file_facts& file, const prefetch_record& record) const {
+        return report_size_bound(settings_, file, record, repeats(record));
+    }
+
     // One file's report alone. Reads nothing but its arguments, the settings and the layout fixed
     // by the first report, so once started() it may run for several files at once.
     virtual void render(const file_facts& file, const prefetch_record& record, std::string& out) const = 0;
@@ -55,6 +62,11 @@ public:
     }
 
 protected:
+    // How often this form's report writes each part of the record and the file: by default each
+    // once, and a line for each run time.
+    virtual report_repeats repeats(const prefetch_record& record) const {
+        return {1, 1, 1, 1 + record.earlier_runs.size()};
+    }
     // Before the first report: the column header, and whatever the first file decides for the run.
     virtual void start(const file_facts& first, std::string& out) {
         (void)first;

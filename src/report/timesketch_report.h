@@ -15,6 +15,14 @@ class timesketch_report final : public report_writer {
 public:
     using report_writer::report_writer;
     void render(const file_facts& file, const prefetch_record& record, std::string& out) const override;
+
+private:
+    // Each run event repeats the mapped files, the path hints twice (each hint a module) and the
+    // volumes twice; each volume event names its volume three times. No directory is written.
+    report_repeats repeats(const prefetch_record& record) const override {
+        const uint64_t run_events = 1 + record.earlier_runs.size();
+        return {3 * run_events, 0, 2 * run_events + 3, run_events + record.volumes.size()};
+    }
 };
 
 }  // namespace runtrail
