@@ -3,7 +3,6 @@
 #include <poll.h>
 #include <signal.h>
 
-
 #include "test_support.h"
 #include "worst_case_image.h"
 
