@@ -10,8 +10,14 @@
 namespace runtrail {
 namespace {
 
-// A line of a list of names: "001 : NAME", "1234 : NAME", the number at least three digits. The name
-// comes from the file: a crafted one must not forge report lines or drive the terminal.
+// Names come from the file: a crafted one must not forge report lines or drive the terminal.
+std::string one_line(std::string text) {
+    make_printable(text);
+    return text;
+}
+
+// A line of a list of names: "001 : NAME", "1234 : NAME", the number at least three digits, the
+// name made printable as one_line() makes it.
 void append_entry(std::string& out, size_t n, std::string_view name) {
     char digits[24];
     const auto length = static_cast<size_t>(std::to_chars(std::begin(digits), std::end(digits), n).ptr - digits);
@@ -20,12 +26,6 @@ void append_entry(std::string& out, size_t n, std::string_view name) {
     out += " : ";
     append_printable(out, name);
     out += '\n';
-}
-
-// Names come from the file: a crafted one must not forge report lines or drive the terminal.
-std::string one_line(std::string text) {
-    make_printable(text);
-    return text;
 }
 
 }  // namespace
