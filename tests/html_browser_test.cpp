@@ -73,12 +73,6 @@ size_t valid_run_times(const prefetch_record& record, int64_t from = INT64_MIN, 
     return n;
 }
 
-bool has_calc(const loaded_file& f) {
-    std::string text = f.record.exe_name + f.record.target_path + f.facts.name;
-    for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return text.find("calc") != std::string::npos;
-}
-
 class HtmlInBrowser : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -113,7 +107,11 @@ TEST_F(HtmlInBrowser, TableHoldsEveryFileAndTimelineOneMarkPerStoredRunTime) {
     EXPECT_EQ(count_of(all.dom, "<rect class=\"m last\""), files.size());  // every sample has a last run
 
     // Filtered and sorted by run count, most first: the table and the timeline narrow together.
-    const size_t calc = static_cast<size_t>(std::count_if(files.begin(), files.end(), has_calc));
+    const size_t calc = static_cast<size_t>(std::count_if(files.begin(), files.end(), [](const loaded_file& f) {
+        std::string text = f.record.exe_name + f.record.target_path + f.facts.name;
+        for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        return text.find("calc") != std::string::npos;
+    }));
     const browser_result filtered = in_browser(page, "filter=calc&sort=1&desc=1", "--dump-dom", dir);
     expect_clean_load(filtered);
     const std::vector<shown_row> rows = table_rows(filtered.dom);

