@@ -141,7 +141,7 @@ TEST(Options, UsageListsEveryOptionOfTheManualPageAndTheParserTakesThem) {
 // 2014-03-05 12:34:56.7891234
 constexpr uint64_t k_moment = 130384964967891234ULL;
 
-TEST(TimeFormat, PatternsRenderWhatTheySayAndUnusablePatternsAreRefused) {
+TEST(TimeFormat, PatternsRenderWhatTheySayAndUnusablePatternsAreRefusedWithAWarning) {
     // The default and mm/dd/yyyy with hh:mm:ss are held by the captured reports' pattern sets.
     const std::tuple<const char*, const char*, const char*> rendered[] = {
         {"dd/mm/yyyy", "hh:mm:ss.xxxxxx", "05/03/2014 12:34:56.789123"},
@@ -172,10 +172,8 @@ TEST(TimeFormat, PatternsRenderWhatTheySayAndUnusablePatternsAreRefused) {
     EXPECT_EQ(f.text(116444736010000000ULL), "1970-01-01 00:00:01.000");
     EXPECT_EQ(f.text(94354848000000000ULL), "1900-01-01 00:00:00.000");
     EXPECT_EQ(f.text(441796895990000000ULL), "3000-12-31 23:59:59.000");
-}
 
-TEST(TimeFormat, UnusablePatternsFromTheCommandLineAreSaidAndTheDefaultsKept) {
-    // That one pattern serves every date of a report is held by the captured reports' pattern sets.
+    // From the command line, unusable patterns are said and the defaults kept.
     const command_line c = parsed({"x.pf", "-dateformat", "yyyy-m-d", "-timeformat", "hh:mm"});
     EXPECT_EQ(c.warnings, (std::vector<std::string>{"invalid yyyy-m-d, using default format", "invalid hh:mm, using default format"}));
     EXPECT_EQ(c.settings.report.times.text(k_moment), "2014-03-05 12:34:56.789");
