@@ -76,40 +76,6 @@ TEST(Tool, ResultsFileHoldsTheStandardOutputBytesAndAppendExtendsIt) {
     EXPECT_EQ(count_of(read_text(results), k_csv_header), 1u);
 }
 
-// The run with standard error on a raw pseudo-terminal; the input is written in `batches` with
-// pauses in between, so that the status line is due again at the start of each later batch.
-tool_result run_on_terminal(const std::vector<std::string>& args, const std::vector<std::string>& batches,
-                            const std::string& out_path) {
-    int master = -1, in_pipe[2];
-    struct termios raw {};
-    cfmakeraw(&raw);
-    if (pipe(in_pipe) != 0) return {};
-    const pid_t child = forkpty(&master, nullptr, &raw, nullptr);
-    if (child == 0) {  // standard error stays on the terminal
-        dup2(in_pipe[0], 0), dup2(open(out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600), 1);
-        close(in_pipe[0]), close(in_pipe[1]);
-        exec_tool(args);
-    }
-    close(in_pipe[0]);
-    tool_result r;
-    const auto drain = [&](int ms) {  // reads the terminal until it stays silent for `ms` or ends
-        char buffer[4096];
-        for (pollfd p{master, POLLIN, 0}; poll(&p, 1, ms) > 0;) {
-            const ssize_t n = read(master, buffer, sizeof buffer);
-            if (n <= 0) break;
-            r.err.append(buffer, static_cast<size_t>(n));
-        }
-    };
-    for (const std::string& batch : batches)
-        if (write(in_pipe[1], batch.data(), batch.size()) == static_cast<ssize_t>(batch.size())) drain(300);
-    close(in_pipe[1]);
-    drain(20000);
-    close(master);
-    waitpid(child, nullptr, 0);
-    r.out = read_text(out_path);
-    return r;
-}
-
 TEST(Tool, StatusLineIsDrawnOnATerminalOnlyAndHiddenForEachMessage) {
     scratch_dir work;
     const std::string empty = work / "empty.pf", missing = work / "missing.pf";
@@ -127,9 +93,36 @@ TEST(Tool, StatusLineIsDrawnOnATerminalOnlyAndHiddenForEachMessage) {
     EXPECT_EQ(plain.err, said);
     EXPECT_EQ(run_tool({"-pipe", "-csv", "-quiet"}, input).err, "");
 
-    const tool_result term = run_on_terminal({"-pipe", "-csv"}, batches, work / "out.csv");
-    EXPECT_EQ(term.out, plain.out);
-    const std::string& e = term.err, hide = "\r\x1b[K";
+    // Standard error on a raw pseudo-terminal; the input written in batches with pauses in between,
+    // so that the status line is due again at the start of each later batch.
+    int master = -1, in_pipe[2];
+    struct termios raw {};
+    cfmakeraw(&raw);
+    ASSERT_EQ(pipe(in_pipe), 0);
+    const pid_t child = forkpty(&master, nullptr, &raw, nullptr);
+    if (child == 0) {  // standard error stays on the terminal
+        dup2(in_pipe[0], 0), dup2(open((work / "out.csv").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600), 1);
+        close(in_pipe[0]), close(in_pipe[1]);
+        exec_tool({"-pipe", "-csv"});
+    }
+    close(in_pipe[0]);
+    std::string e;
+    const auto drain = [&](int ms) {  // reads the terminal until it stays silent for `ms` or ends
+        char buffer[4096];
+        for (pollfd p{master, POLLIN, 0}; poll(&p, 1, ms) > 0;) {
+            const ssize_t n = read(master, buffer, sizeof buffer);
+            if (n <= 0) break;
+            e.append(buffer, static_cast<size_t>(n));
+        }
+    };
+    for (const std::string& batch : batches)
+        if (write(in_pipe[1], batch.data(), batch.size()) == static_cast<ssize_t>(batch.size())) drain(300);
+    close(in_pipe[1]);
+    drain(20000);
+    close(master);
+    waitpid(child, nullptr, 0);
+    EXPECT_EQ(read_text(work / "out.csv"), plain.out);
+    const std::string hide = "\r\x1b[K";
     EXPECT_GE(count_of(e, " files/s\x1b[K"), 2u) << e;
     // Erased only right after a drawn line, and at least once for a message.
     EXPECT_GE(count_of(e, hide), 1u) << e;
