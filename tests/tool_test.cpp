@@ -171,9 +171,6 @@ TEST(Tool, MactimeReadsTheBodyFileOfEveryRealFileWithItsRunAndFileTimes) {
     }
     const tool_result body = run_tool({"-pipe", "-bodyfile", "-quiet"}, list);
     ASSERT_EQ(body.status, 0);
-    // The columns in sleuthkit's order: ...|size|atime|mtime|ctime|crtime.
-    const size_t first = body.out.find("\n0|") + 1;
-    EXPECT_TRUE(has(body.out.substr(first, body.out.find('\n', first) - first), "|2000000000|1500000000|"));
     if (!have("mactime")) GTEST_SKIP() << "sleuthkit's mactime is not installed (.ci/install-test-tools installs it)";
 
     write_file(work / "all.body", body.out);
