@@ -102,11 +102,9 @@ TEST(HtmlPage, NamesMadeToRunScriptStayText) {
     f.facts.name = "'\"><svg onload=alert(3)>.pf";
     f.facts.path = "cases/" + f.facts.name;
     const std::string page = page_of({f});
+    // The table's cells and the absence of injected elements are checked in a browser
+    // (HtmlInBrowser.NamesCarryingMarkupShowAsTextAndRunNothing); here the raw bytes.
     EXPECT_EQ(count_of(page, "<script"), 3u);  // the names block, the file's block, the page's script
-    EXPECT_EQ(page.find("<img"), std::string::npos);
-    EXPECT_EQ(page.find("<svg onload"), std::string::npos);
-    EXPECT_TRUE(has(page, "<td class=\"prog\">&lt;script&gt;alert(1)&lt;/script&gt;</td>"));
-    EXPECT_TRUE(has(page, "<td class=\"path\">&quot;&gt;&lt;img src=x onerror=alert(1)&gt;</td>"));
     EXPECT_TRUE(has(page, "title=\"cases/&#39;&quot;&gt;&lt;svg onload=alert(3)&gt;.pf\""));
     EXPECT_TRUE(has(page, "\"\\u003c/script>\\u003cscript>alert(2)\\u003c/script>\\u003c!--\""));
     // Control codes as in the other forms, and none that could break the pending form.
