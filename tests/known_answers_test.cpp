@@ -39,7 +39,6 @@ TEST(KnownAnswers, EveryRealFileParsesToTheFactsReadFromItsBytes) {
         ASSERT_EQ(f.result, load_result::loaded) << file;
         EXPECT_EQ(answer_lines(f.record), read_text(data_path("answers/" + file + ".txt"))) << file;
     }
-    EXPECT_EQ(load_real_file("Bad/notAPrefetch.pf").result, load_result::not_prefetch);
 }
 
 TEST(KnownAnswers, EachFileReferenceFollowsItsEntrysFilenameOffsetAndABadEntryCostsOnlyItself) {

@@ -17,16 +17,6 @@
 
 namespace runtrail::report_shape {
 
-constexpr int k_l2t_fields = 17;
-constexpr int k_body_fields = 11;
-
-// The text a reader splits on: the separator without its padding spaces.
-inline std::string split_key(const std::string& separator) {
-    const size_t first = separator.find_first_not_of(' ');
-    if (first == std::string::npos) return separator;
-    return separator.substr(first, separator.find_last_not_of(' ') - first + 1);
-}
-
 // Fields of one line as a CSV reader splits it, honouring double quotes (a quote opens a field
 // only at its start, after any padding spaces; "" inside a quoted field is one quote) when
 // `quoted`. -1 when a quoted field is still open at the end of the line. It jumps from separator
@@ -141,13 +131,6 @@ private:
     size_t i_ = 0;
 };
 
-// JSON Lines: every line is one JSON object.
-inline std::string check_jsonl(const std::string& output) {
-    return first_bad_line(output, "jsonl", [](std::string_view line) {
-        return !line.empty() && line[0] == '{' && json_checker(line).whole_value() ? "" : "is not one JSON object";
-    });
-}
-
 // A page's start and one file's part of it, as put out in order.
 inline std::string check_html(const std::string& output) {
     for (const char c : output)
@@ -179,16 +162,22 @@ inline std::string check(const std::string& output, const report_settings& setti
         return {};
     }
     if (output.empty()) return {};
-    const std::string key = split_key(settings.separator);
+    // A reader splits on the separator without its padding spaces.
+    const size_t first = settings.separator.find_first_not_of(' ');
+    const std::string key = first == std::string::npos ? settings.separator
+                            : settings.separator.substr(first, settings.separator.find_last_not_of(' ') - first + 1);
     const bool quoted = settings.quoted_fields;
     switch (settings.form) {
         case output_form::csv:
             return check_lines(output, key, quoted, count_fields(std::string_view(output).substr(0, output.find('\n')), key, quoted), "csv");
         case output_form::log2timeline:
-            return check_lines(output, key, quoted, settings.pair_datetime ? k_l2t_fields - 1 : k_l2t_fields, "l2t");
-        case output_form::body_file: return check_lines(output, "|", false, k_body_fields, "body");
+            return check_lines(output, key, quoted, settings.pair_datetime ? 16 : 17, "l2t");
+        case output_form::body_file: return check_lines(output, "|", false, 11, "body");
         case output_form::html: return check_html(output);
-        default: return check_jsonl(output);
+        default:  // JSON Lines: every line is one JSON object
+            return first_bad_line(output, "jsonl", [](std::string_view line) {
+                return !line.empty() && line[0] == '{' && json_checker(line).whole_value() ? "" : "is not one JSON object";
+            });
     }
 }
 

@@ -61,12 +61,6 @@ inline std::vector<std::string> real_files() {
     return files;
 }
 
-// File-system times as if the file had been copied at known moments (the copy on disk has times
-// of its own, which differ from machine to machine).
-constexpr uint64_t k_pinned_modified = 132593079671234567ULL;  // 2021-03-04 05:06:07.1234567
-constexpr uint64_t k_pinned_accessed = 132962944899876543ULL;  // 2022-05-06 07:08:09.9876543
-constexpr uint64_t k_pinned_changed = 133332810115000000ULL;   // 2023-07-08 09:10:11.5
-
 struct loaded_file {
     load_result result = load_result::unreadable;
     file_facts facts;
@@ -74,16 +68,17 @@ struct loaded_file {
 };
 
 // A file of tests/data through the per-file chain, its facts named by its relative path and its
-// times pinned.
+// file-system times pinned, as if copied at known moments (the copy on disk has times of its own,
+// which differ from machine to machine).
 inline loaded_file load_real_file(const std::string& relative) {
     static prefetch_file_buffers buffers;
     loaded_file f;
     f.result = load_prefetch_file(data_path(relative), buffers, f.facts, f.record);
     f.facts.path = relative;
     f.facts.name = file_name_of(relative);
-    f.facts.modified = k_pinned_modified;
-    f.facts.accessed = k_pinned_accessed;
-    f.facts.changed = k_pinned_changed;
+    f.facts.modified = 132593079671234567ULL;  // 2021-03-04 05:06:07.1234567
+    f.facts.accessed = 132962944899876543ULL;  // 2022-05-06 07:08:09.9876543
+    f.facts.changed = 133332810115000000ULL;   // 2023-07-08 09:10:11.5
     return f;
 }
 

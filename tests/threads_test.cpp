@@ -9,9 +9,10 @@
 namespace runtrail::test {
 namespace {
 
-// Every real file, with names that cannot be reported and blank lines among them; the last name
-// (which decides the exit status) is missing.
-std::string mixed_names(const scratch_dir& dir) {
+TEST(Threads, EveryThreadCountGivesTheBytesOfOneThreadInEveryForm) {
+    // Every real file, with names that cannot be reported and blank lines among them; the last name
+    // (which decides the exit status) is missing.
+    const scratch_dir dir;
     write_file(dir / "empty.pf", "");
     std::string names;
     size_t n = 0;
@@ -19,12 +20,7 @@ std::string mixed_names(const scratch_dir& dir) {
         names += data_path(file) + "\n";
         if (++n % 5 == 0) names += dir / "missing.pf\n\n" + dir / "empty.pf\n" + data_path("Bad/notAPrefetch.pf") + "\n";
     }
-    return names + dir / "missing.pf\n";
-}
-
-TEST(Threads, EveryThreadCountGivesTheBytesOfOneThreadInEveryForm) {
-    const scratch_dir dir;
-    const std::string names = mixed_names(dir);
+    names += dir / "missing.pf\n";
     run_tool({"-pipe", "-quiet"}, names);  // reading may move the files' access times once
     const std::vector<std::string> forms[] = {{"-longform"}, {"-csv", "-hashcheck"}, {"-csv", "-pair_datetime", "-pf_path"},
                                               {"-csvl2t"}, {"-bodyfile"}, {"-jsonl"}, {"-timesketch"}};
